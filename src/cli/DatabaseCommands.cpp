@@ -1,0 +1,145 @@
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "Cli.h"
+#include "view/MapDisplay.h"
+
+namespace cli {
+
+void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
+    std::string error;
+    if (!doc.OnOpenDocument(path, error)) {
+        throw CommandError(error);
+    }
+}
+
+void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
+    std::string error;
+    if (!doc.OnSaveDocument(path, error)) {
+        throw CommandError(error);
+    }
+}
+
+namespace {
+
+std::string FourChars(const std::array<char, 4>& chars) {
+    return std::string(chars.begin(), chars.end());
+}
+
+std::string HeaderName(const mapdb::DatabaseHeader& header) {
+    return std::string(header.name.data(), strnlen(header.name.data(), header.name.size()));
+}
+
+std::uint32_t UniqueID(const mapdb::RecordEntry& entry) {
+    return (std::uint32_t{entry.uniqueID[0]} << 16) | (std::uint32_t{entry.uniqueID[1]} << 8) | entry.uniqueID[2];
+}
+
+nlohmann::json MapAsJson(const mapdb::CPDBDoc& doc, std::size_t i) {
+    const mapdb::MapRecord& map = doc.GetMap(i);
+    const mapdb::RecordEntry& entry = doc.GetEntry(i);
+    return {
+        {"index", i},
+        {"name", map.GetName()},
+        {"width", map.width},
+        {"height", map.height},
+        {"rowBytes", map.rowBytes},
+        {"pixelSize", map.pixelSize},
+        {"compressed", map.IsCompressed()},
+        {"hasColorTable", map.HasColorTable()},
+        {"recordSize", mapdb::GetRecordSize(map)},
+        {"topLeftLat", map.topLeftLat},
+        {"topLeftLon", map.topLeftLon},
+        {"bottomRightLat", map.bottomRightLat},
+        {"bottomRightLon", map.bottomRightLon},
+        {"attributes", entry.attributes},
+        {"category", entry.attributes & 15},
+        {"uniqueID", UniqueID(entry)},
+    };
+}
+
+void PrintJson(const mapdb::CPDBDoc& doc) {
+    const mapdb::DatabaseHeader& header = doc.GetHeader();
+    nlohmann::json maps = nlohmann::json::array();
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        maps.push_back(MapAsJson(doc, i));
+    }
+    nlohmann::json out = {
+        {"name", HeaderName(header)},
+        {"creationDate", header.creationDate},
+        {"modificationDate", header.modificationDate},
+        {"type", FourChars(header.type)},
+        {"creator", FourChars(header.creator)},
+        {"numRecords", header.numRecords},
+        {"maps", std::move(maps)},
+    };
+    std::cout << out.dump(2) << '\n';
+}
+
+std::string FlagsText(const mapdb::MapRecord& map) {
+    if (map.IsCompressed() && map.HasColorTable()) {
+        return "compressed,table";
+    }
+    if (map.IsCompressed()) {
+        return "compressed";
+    }
+    return map.HasColorTable() ? "table" : "-";
+}
+
+void PrintText(const mapdb::CPDBDoc& doc) {
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        const mapdb::MapRecord& map = doc.GetMap(i);
+        std::cout << i << '\t' << map.GetName() << '\t' << map.width << 'x' << map.height << '\t'
+                  << view::DepthText(map.pixelSize) << '\t' << FlagsText(map) << '\t'
+                  << view::FormatFloat(view::MemoryKB(map)) << '\t' << view::FormatDegrees(map.topLeftLat) << '\t'
+                  << view::FormatDegrees(map.topLeftLon) << '\t' << view::FormatDegrees(map.bottomRightLat) << '\t'
+                  << view::FormatDegrees(map.bottomRightLon) << '\t' << (doc.GetEntry(i).attributes & 15) << '\n';
+    }
+}
+
+}  // namespace
+
+void RegisterDatabaseCommands(CLI::App& app) {
+    auto database = std::make_shared<std::string>();
+    auto other = std::make_shared<std::string>();
+    auto force = std::make_shared<bool>(false);
+    auto json = std::make_shared<bool>(false);
+
+    CLI::App* create = app.add_subcommand("new", "Make a new, empty maps database");
+    create->add_option("DB", *database, "the database file to make")->required();
+    create->add_flag("--force", *force, "replace an existing file");
+    create->callback([=] {
+        if (!*force && std::filesystem::exists(*database)) {
+            throw CommandError(*database + " already exists (use --force to replace it)");
+        }
+        mapdb::CPDBDoc doc;
+        doc.OnNewDocument();
+        SaveDatabase(doc, *database);
+    });
+
+    CLI::App* save = app.add_subcommand("save", "Open a database and save it again, or under another name");
+    save->add_option("DB", *database, "the database to open")->required()->check(CLI::ExistingFile);
+    save->add_option("OTHER", *other, "save under this name instead");
+    save->callback([=] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, *database);
+        SaveDatabase(doc, other->empty() ? *database : *other);
+    });
+
+    CLI::App* list = app.add_subcommand("list", "List the maps of a database in stored order");
+    list->add_option("DB", *database, "the database to read")->required()->check(CLI::ExistingFile);
+    list->add_flag("--json", *json, "print the header and every map as JSON");
+    list->callback([=] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, *database);
+        if (*json) {
+            PrintJson(doc);
+        } else {
+            PrintText(doc);
+        }
+    });
+}
+
+}  // namespace cli

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mapdb {
+
+// Flag bits of a map in memory form: the file's 16 flag bits in reverse order,
+// so the file's top bit (compressed) is bit 0 here. FlipFlagBits converts.
+constexpr std::uint16_t kCompressed = 1;
+constexpr std::uint16_t kHasColorTable = 2;
+
+constexpr std::size_t kMapFieldsSize = 44;
+constexpr std::size_t kMapNameSize = 12;
+constexpr std::size_t kMaxMapNameLength = kMapNameSize - 1;
+
+// Reverses the order of the 16 bits; its own inverse.
+std::uint16_t FlipFlagBits(std::uint16_t flags);
+
+// The Palm bitmap header of a map (record bytes 28 to 43), numbers in host order.
+struct BitmapHeader {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t rowBytes = 0;
+    std::uint16_t flags = 0;  // memory bit order
+    std::uint8_t pixelSize = 0;
+    std::uint8_t version = 2;
+    std::array<std::uint8_t, 2> nextDepthOffset{};  // file bytes, carried unchanged
+    std::uint8_t transparentIndex = 0;
+    std::uint8_t compressionType = 0;
+    std::array<std::uint8_t, 2> reserved{};  // file bytes, carried unchanged
+};
+
+// One map: a record of the maps database in memory form. `data` holds the bitmap
+// data exactly as in the file (colour table, then pixel rows, plain or
+// compressed); a map without data is one whose picture was refused.
+struct MapRecord : BitmapHeader {
+    std::array<char, kMapNameSize> name{};
+    std::int32_t topLeftLat = 0;
+    std::int32_t topLeftLon = 0;
+    std::int32_t bottomRightLat = 0;
+    std::int32_t bottomRightLon = 0;
+    std::optional<std::vector<std::uint8_t>> data;
+
+    bool IsCompressed() const { return (flags & kCompressed) != 0; }
+    bool HasColorTable() const { return (flags & kHasColorTable) != 0; }
+    void SetFlag(std::uint16_t flag, bool on) {
+        flags = static_cast<std::uint16_t>(on ? (flags | flag) : (flags & ~flag));
+    }
+
+    // The name up to its terminating zero.
+    std::string GetName() const;
+    // Sets the name to the first 11 characters of `text`, zero-filling the rest.
+    void SetName(std::string_view text);
+};
+
+// Size rules. They read only the flags, rowBytes, height and the first bytes of
+// the data (the colour-table count and the compressed size word, big-endian);
+// bytes the data does not hold count as 0.
+std::uint32_t GetColorTableSize(const MapRecord& map);
+std::uint32_t GetBitmapDataSize(const MapRecord& map);
+std::uint32_t GetRecordSize(const MapRecord& map);
+
+// The 44 bytes of fields of a map in file form.
+void EncodeMapFields(const MapRecord& map, std::uint8_t* out);
+// Fills the fields of `map` from 44 bytes in file form.
+void DecodeMapFields(const std::uint8_t* in, MapRecord& map);
+// The whole record in file form: the fields, then GetBitmapDataSize bytes of data
+// (zeros where the data buffer is shorter than the size rules say).
+std::vector<std::uint8_t> EncodeMapRecord(const MapRecord& map);
+
+}  // namespace mapdb

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "platform/Document.h"
+
+namespace {
+
+// A document whose content is one text, written byte by byte.
+class TextDocument : public platform::CDocument {
+public:
+    std::string text;
+    bool refuse = false;
+
+protected:
+    bool Load(platform::CArchive& archive) override {
+        text.assign(archive.GetLength(), '\0');
+        archive.Read(text.data(), text.size());
+        return !refuse;
+    }
+    void Store(platform::CArchive& archive) override {
+        for (char c : text) {
+            archive.Write(&c, 1);
+        }
+    }
+};
+
+class CountingView : public platform::CView {
+public:
+    int updates = 0;
+    void OnUpdate(platform::CView*) override { ++updates; }
+};
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("plandrel-doc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        std::filesystem::remove_all(folder);
+    }
+    std::filesystem::path folder;
+};
+
+}  // namespace
+
+TEST_F(DocumentTest, SaveAndOpenSetPathTitleAndClearTheModifiedFlag) {
+    TextDocument doc;
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    doc.text = "hello";
+    doc.SetModifiedFlag();
+    std::string error;
+    auto path = (folder / "a.pdb").string();
+    ASSERT_TRUE(doc.OnSaveDocument(path, error)) << error;
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "a.pdb");
+    EXPECT_EQ(ReadAll(path), "hello");
+
+    TextDocument other;
+    ASSERT_TRUE(other.OnOpenDocument(path, error)) << error;
+    EXPECT_EQ(other.text, "hello");
+    EXPECT_EQ(other.GetPathName(), path);
+}
+
+TEST_F(DocumentTest, ARefusedFileLeavesANewUntitledDocument) {
+    TextDocument doc;
+    std::string error;
+    auto path = (folder / "a.pdb").string();
+    std::ofstream(path) << "x";
+    doc.refuse = true;
+    EXPECT_FALSE(doc.OnOpenDocument(path, error));
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_TRUE(doc.GetPathName().empty());
+    EXPECT_FALSE(doc.OnOpenDocument((folder / "missing.pdb").string(), error));
+    EXPECT_NE(error.find("missing.pdb"), std::string::npos);
+}
+
+TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
+    TextDocument doc;
+    doc.text = "new";
+    std::string error;
+    auto path = folder / "a.pdb";
+    std::ofstream(path) << "old";
+
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (::geteuid() != 0) {  // root writes anywhere
+        EXPECT_FALSE(doc.OnSaveDocument(path.string(), error));
+        EXPECT_EQ(ReadAll(path), "old");
+    }
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+
+    std::filesystem::create_directory(folder / "dir.pdb");
+    EXPECT_FALSE(doc.OnSaveDocument((folder / "dir.pdb").string(), error));
+    EXPECT_FALSE(doc.OnSaveDocument((folder / "no" / "such" / "x.pdb").string(), error));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+    EXPECT_EQ(ReadAll(path), "old");
+}
+
+TEST(Document, UpdateAllViewsSkipsTheSender) {
+    TextDocument doc;
+    CountingView a, b;
+    doc.AddView(&a);
+    doc.AddView(&b);
+    doc.UpdateAllViews(&a);
+    EXPECT_EQ(a.updates, 0);
+    EXPECT_EQ(b.updates, 1);
+    doc.RemoveView(&b);
+    doc.UpdateAllViews(nullptr);
+    EXPECT_EQ(a.updates, 1);
+    EXPECT_EQ(b.updates, 1);
+}
