@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/LogicalPalette.h"
+
+namespace image {
+
+// A packed device-independent bitmap: a 40-byte info header, the colour table
+// (4-byte entries blue, green, red, 0 — or 16-bit palette indices when switched
+// to index form), then the pixel rows, bottom row first, each padded to 4 bytes.
+// All numbers little-endian.
+using DibBlock = std::vector<std::uint8_t>;
+
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kFileHeaderSize = 14;
+
+// The info header's fields, read from and written to a block.
+struct BitmapInfoHeader {
+    std::uint32_t biSize = kInfoHeaderSize;
+    std::int32_t biWidth = 0;
+    std::int32_t biHeight = 0;
+    std::uint16_t biPlanes = 1;
+    std::uint16_t biBitCount = 0;
+    std::uint32_t biCompression = 0;
+    std::uint32_t biSizeImage = 0;
+    std::int32_t biXPelsPerMeter = 0;
+    std::int32_t biYPelsPerMeter = 0;
+    std::uint32_t biClrUsed = 0;
+    std::uint32_t biClrImportant = 0;
+
+    static BitmapInfoHeader Read(const DibBlock& block);
+    void Write(DibBlock& block) const;
+};
+
+// Reads a .bmp file (or a bare DIB without file header) into a block with a
+// 40-byte header and positive height (bottom-up rows); none when the file is
+// missing, damaged, truncated or of a kind this reader does not decode.
+std::optional<DibBlock> LoadBmpFile(const std::string& name);
+// The same from bytes in memory.
+std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t size);
+// Writes a block as a .bmp file; 1 = written, 0 = no block or the file cannot be created.
+int SaveBmpFile(const std::string& name, const DibBlock* block);
+// Writes n bytes in pieces of at most 32768; n on success, 0 on a short write.
+std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::uint32_t n);
+
+// biClrUsed when not 0; else 2^biBitCount up to 8 bits; else 0.
+std::uint32_t DibColorCount(const DibBlock& block);
+std::uint32_t ColorTableBytes(const DibBlock& block);
+// Offset of the first pixel byte inside the block.
+std::size_t DibPixelOffset(const DibBlock& block);
+// A new zero-filled block, or none when the sizes are out of range.
+std::optional<DibBlock> NewDib(int bitsPerPixel, int width, int height);
+// A logical palette from the block's colour table (flags on every entry); none without a table.
+std::optional<platform::LogicalPalette> PaletteFromDib(const DibBlock& block, std::uint8_t flags);
+// Mode 1: index form; other modes: colours from the palette (the default palette when none).
+int FillDibColorTable(DibBlock* block, const platform::LogicalPalette* palette, int mode);
+
+}  // namespace image

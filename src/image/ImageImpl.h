@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Dib.h"
+#include "ImagePalette.h"
+
+namespace image {
+
+// The picture behind a CPicture: a packed DIB block with its format, an optional
+// palette and an optional transparent index. Rows are bottom-up: y = 0 is the
+// bottom row of the picture.
+class CImageImpl {
+public:
+    virtual ~CImageImpl() = default;
+
+    virtual bool IsInside(int x, int y) const;
+    // Returns imageRowBytes of the new picture, or 0.
+    virtual int Create(int width, int height, int bitsPerPixel, int flags);
+    virtual int GetPixelIndex(int x, int y) const;
+    virtual int GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
+    virtual int SetPixelIndex(int x, int y, int value);
+    virtual int SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    virtual int ReadImage(const std::string& fileName);
+    virtual int WriteImage(const std::string& fileName);
+
+    int SetPaletteObject(std::unique_ptr<CImagePalette> palette);
+    int SetPaletteRGB(int n, const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue);
+    int SetPaletteTriples(int n, const std::uint8_t* triples);
+    int SetGreyRamp(int n);
+    // Moves the other's picture into this one; returns the other.
+    CImageImpl* TakeOver(CImageImpl* other);
+
+    bool HasPicture() const { return imageDib != nullptr; }
+
+    // The picture's members, used directly by the format readers and writers.
+    std::uint8_t* imageBits = nullptr;
+    int imageWidth = 0;
+    int imageHeight = 0;
+    int imageBitCount = 0;
+    int imageFlags = 0;
+    int imageRowBytes = 0;
+    std::unique_ptr<DibBlock> imageDib;
+    int imageTransparent = -1;
+    std::unique_ptr<CImagePalette> imagePalette;
+};
+
+// An image with a file name: the base of the four format classes.
+class CImageFileImpl : public CImageImpl {
+public:
+    explicit CImageFileImpl(std::string fileName) : imageFileName(std::move(fileName)) {}
+
+    std::string imageFileName;
+
+protected:
+    // Lets a non-empty name replace imageFileName; returns the name to use.
+    const std::string& UseName(const std::string& fileName);
+};
+
+}  // namespace image

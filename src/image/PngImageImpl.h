@@ -1,0 +1,15 @@
+#pragma once
+
+#include "ImageImpl.h"
+
+namespace image {
+
+class CPngImageImpl : public CImageFileImpl {
+public:
+    using CImageFileImpl::CImageFileImpl;
+
+    int ReadImage(const std::string& fileName) override;
+    int WriteImage(const std::string& fileName) override;
+};
+
+}  // namespace image
