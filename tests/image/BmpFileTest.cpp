@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <random>
 
 #include "BmpBytes.h"
@@ -385,13 +387,22 @@ TEST(SaveBmpFile, ReportsAMissingBlockAFileItCannotMakeAndAShortBlock) {
     EXPECT_FALSE(std::filesystem::exists(folder / "b.bmp"));
 }
 
-TEST(SaveBmpFile, AFailedWriteIsAFailure) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
-    }
+TEST(SaveBmpFile, AFailedWriteIsAFailureAndLeavesNoFile) {
+    TempFolder folder;
     auto block = image::NewDib(8, 200, 200);
     ASSERT_TRUE(block);
-    EXPECT_EQ(image::SaveBmpFile("/dev/full", &*block), 0);
+    // A file-size limit makes the write fail part-way, like a full disk.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 10000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int result = image::SaveBmpFile(folder / "big.bmp", &*block);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "big.bmp"));
 }
 
 namespace {

@@ -205,7 +205,8 @@ protected:
             Magick(source, "BMP2:" + path);
             break;
         case Kind::Header124:
-            Magick(source, "BMP:" + path);
+            // Grey pictures get the 108-byte header unless they are called sRGB.
+            Magick(source + " -compress None -set colorspace sRGB", "BMP:" + path);
             break;
         case Kind::Rle:
             if (c.depth == 8) {
