@@ -98,7 +98,8 @@ Bytes Rle4(const Bytes& file) {
     std::size_t rowBytes = RowBytes(h);
     Bytes data;
     auto pixel = [&](std::int32_t row, std::int32_t x) {
-        std::uint8_t byte = file[h.offBits + rowBytes * static_cast<std::size_t>(row) + static_cast<std::size_t>(x / 2)];
+        std::size_t at = h.offBits + rowBytes * static_cast<std::size_t>(row) + static_cast<std::size_t>(x / 2);
+        std::uint8_t byte = file[at];
         return static_cast<std::uint8_t>(x % 2 == 0 ? byte >> 4 : byte & 0x0F);
     };
     auto literal = [&](const std::vector<std::uint8_t>& pixels) {
