@@ -1,5 +1,7 @@
 #include "CodecSupport.h"
 
+#include <sys/stat.h>
+
 namespace image::codec {
 
 bool DimensionsAllowed(std::uint64_t width, std::uint64_t height) {
@@ -27,11 +29,20 @@ InputFile OpenForReading(const std::string& name) {
 
 OutputFile::OutputFile(std::string fileName) : name(std::move(fileName)) {
     file = std::fopen(name.c_str(), "wb");
+    // Only a regular file is removed after a failure, never a device such as /dev/null.
+    struct stat status {};
+    removable = file != nullptr && ::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 OutputFile::~OutputFile() {
     if (file != nullptr) {
         std::fclose(file);
+        RemovePartial();
+    }
+}
+
+void OutputFile::RemovePartial() const {
+    if (removable) {
         std::remove(name.c_str());
     }
 }
@@ -44,7 +55,7 @@ bool OutputFile::Commit() {
     written = std::fclose(file) == 0 && written;
     file = nullptr;
     if (!written) {
-        std::remove(name.c_str());
+        RemovePartial();
     }
     return written;
 }

@@ -52,8 +52,11 @@ public:
     bool Commit();
 
 private:
+    void RemovePartial() const;
+
     std::string name;
     std::FILE* file = nullptr;
+    bool removable = false;
 };
 
 }  // namespace image::codec

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <png.h>
@@ -26,6 +27,21 @@ namespace {
 }
 
 void PngWarning(png_structp, png_const_charp) {}
+
+// The library's own allocations while reading: rows of at most a few hundred
+// KiB, zlib's window, tables. A chunk's length comes from the file, and the
+// library allocates it whole to read text and other ancillary chunks; a tiny
+// file claiming a 2 GiB chunk must not cost that much memory. A refused
+// ancillary chunk is skipped with a warning.
+constexpr png_alloc_size_t kMaxLibraryAllocation = png_alloc_size_t{16} << 20;
+
+png_voidp PngMalloc(png_structp, png_alloc_size_t size) {
+    return size <= kMaxLibraryAllocation ? std::malloc(size) : nullptr;
+}
+
+void PngFree(png_structp, png_voidp memory) {
+    std::free(memory);
+}
 
 // The background that alpha and transparent colours are composited against,
 // in the format of the rows the library delivers (8-bit samples).
@@ -149,7 +165,8 @@ int CPngImageImpl::ReadImage(const std::string& fileName) {
         return 0;
     }
     ReadStructs structs;
-    structs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+    structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr,
+                                           PngMalloc, PngFree);
     if (structs.png == nullptr) {
         return 0;
     }
