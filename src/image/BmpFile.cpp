@@ -219,21 +219,36 @@ std::optional<DibBlock> ReadBmpHeader(Bytes file, std::uint64_t start, BmpLayout
     return MakeHeaderBlock(file, layout);
 }
 
+// The pixel bytes of an encoded picture: from the pixel offset up to the
+// stated size, or to the end of the file.
+std::optional<Bytes> EncodedPixels(Bytes file, const BmpLayout& layout) {
+    if (layout.pixelOffset > file.size()) {
+        return std::nullopt;
+    }
+    Bytes data = file.subspan(static_cast<std::size_t>(layout.pixelOffset));
+    if (layout.info.biSizeImage != 0 && layout.info.biSizeImage < data.size()) {
+        data = data.first(layout.info.biSizeImage);
+    }
+    return data;
+}
+
+bool IsEncoded(const BmpLayout& layout) {
+    return layout.info.biCompression == kBiRle8 || layout.info.biCompression == kBiRle4;
+}
+
+// Decodes, or with no `pixels` only checks, the pixels of the file.
 bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* pixels) {
     const BitmapInfoHeader& info = layout.info;
-    if (info.biCompression == kBiRle8 || info.biCompression == kBiRle4) {
-        if (layout.pixelOffset > file.size()) {
-            return false;
-        }
-        Bytes data = file.subspan(static_cast<std::size_t>(layout.pixelOffset));
-        if (info.biSizeImage != 0 && info.biSizeImage < data.size()) {
-            data = data.first(info.biSizeImage);
-        }
-        return DecodeBmpRle(data, info.biBitCount, static_cast<std::uint32_t>(info.biWidth), layout.height,
-                            static_cast<std::size_t>(layout.rowBytes), pixels);
+    if (IsEncoded(layout)) {
+        std::optional<Bytes> data = EncodedPixels(file, layout);
+        return data && DecodeBmpRle(*data, info.biBitCount, static_cast<std::uint32_t>(info.biWidth), layout.height,
+                                    static_cast<std::size_t>(layout.rowBytes), pixels);
     }
     if (!Holds(file, layout.pixelOffset, layout.pixelBytes)) {
         return false;
+    }
+    if (pixels == nullptr) {
+        return true;
     }
     const std::uint8_t* source = file.data() + layout.pixelOffset;
     if (!layout.topDown) {
@@ -282,7 +297,8 @@ std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t
     Bytes file(bytes, size);
     BmpLayout layout;
     std::optional<DibBlock> block = ReadBmpHeader(file, 0, layout);
-    if (!block) {
+    // Check the pixels before making room for them.
+    if (!block || !ReadPixels(file, layout, nullptr)) {
         return std::nullopt;
     }
     std::size_t pixelStart = block->size();

@@ -21,7 +21,7 @@ public:
     // Puts one pixel at the current position and moves right; pixels past the
     // right edge are dropped.
     void Put(std::uint8_t value) {
-        if (x < width && y < height) {
+        if (pixels != nullptr && x < width && y < height) {
             std::uint8_t* row = pixels + static_cast<std::size_t>(y) * rowBytes;
             if (bits == 8) {
                 row[x] = value;
