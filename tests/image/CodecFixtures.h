@@ -1,0 +1,165 @@
+#pragma once
+
+// Fixtures for the codec tests: pictures made in memory, files made and read
+// back by ImageMagick as an independent peer, and a look at PNG chunks.
+
+#include <array>
+#include <cstdio>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "image/ImageImpl.h"
+#include "support/RunCommand.h"
+#include "support/TempFolder.h"
+
+namespace codec_fixtures {
+
+using testing_support::ReadFileBytes;
+using testing_support::RunShell;
+using testing_support::ShellQuote;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+using Rgb = std::array<std::uint8_t, 3>;
+
+// Writes a file afresh. Removing it first is much faster than truncating it in
+// place, which some file systems follow with a flush to disk on close.
+inline void ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::remove(path.c_str());
+    WriteFileBytes(path, bytes);
+}
+
+// Runs ImageMagick's convert with the given arguments; fails the test when it does.
+inline void Magick(const std::string& args, const TempFolder& scratch) {
+    auto result = RunShell("convert " + args, scratch);
+    ASSERT_EQ(result.status, 0) << "convert " << args << "\n" << result.err;
+}
+
+// Writes raw samples (`format` is gray, rgb or rgba) and has ImageMagick turn
+// them into `out` with the extra options (colour type, bit depth, quality...).
+inline void MagickFromRaw(const std::string& format, int width, int height, const std::vector<std::uint8_t>& samples,
+                          const std::string& options, const std::string& out, const TempFolder& scratch) {
+    std::string raw = scratch / ("source." + format);
+    WriteFileBytes(raw, samples);
+    Magick("-size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 " + format + ":" +
+               ShellQuote(raw) + " " + options + " " + ShellQuote(out),
+           scratch);
+}
+
+// The pixels of a picture file as ImageMagick decodes them: 8-bit samples in
+// `format` (gray, rgb or rgba), top row first.
+inline std::vector<std::uint8_t> MagickSamples(const std::string& path, const std::string& format,
+                                               const TempFolder& scratch) {
+    std::string raw = scratch / "decoded.raw";
+    auto result = RunShell("convert " + ShellQuote(path) + " -depth 8 " + format + ":" + ShellQuote(raw), scratch);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return ReadFileBytes(raw);
+}
+
+// The colour of a pixel counted from the top row, as the picture gives it.
+inline Rgb PixelFromTop(const image::CImageImpl& picture, int x, int yFromTop) {
+    Rgb rgb{};
+    EXPECT_EQ(picture.GetPixelRGB(x, picture.imageHeight - 1 - yFromTop, rgb[0], rgb[1], rgb[2]), 1)
+        << "pixel " << x << "," << yFromTop;
+    return rgb;
+}
+
+// Every pixel of a picture as red, green, blue, top row first.
+inline std::vector<std::uint8_t> PictureRgb(const image::CImageImpl& picture) {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < picture.imageHeight; ++y) {
+        for (int x = 0; x < picture.imageWidth; ++x) {
+            Rgb pixel = PixelFromTop(picture, x, y);
+            rgb.insert(rgb.end(), pixel.begin(), pixel.end());
+        }
+    }
+    return rgb;
+}
+
+// Mean absolute difference of two sample arrays of the same length.
+inline double MeanError(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    EXPECT_EQ(a.size(), b.size());
+    if (a.empty() || a.size() != b.size()) {
+        return 1e9;
+    }
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        sum += a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+    }
+    return sum / static_cast<double>(a.size());
+}
+
+// A smooth, colourful test card: every pixel differs from its neighbours.
+inline std::vector<std::uint8_t> TestCardRgb(int width, int height) {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            rgb.push_back(static_cast<std::uint8_t>(x * 255 / (width - 1)));
+            rgb.push_back(static_cast<std::uint8_t>(y * 255 / (height - 1)));
+            rgb.push_back(static_cast<std::uint8_t>(255 - (x + y) * 255 / (width + height - 2)));
+        }
+    }
+    return rgb;
+}
+
+// ---- PNG chunks ----
+
+struct PngChunk {
+    std::string type;
+    std::vector<std::uint8_t> data;
+};
+
+inline std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// The chunks of a PNG file, in order; stops at the first one that does not fit.
+inline std::vector<PngChunk> PngChunks(const std::vector<std::uint8_t>& file) {
+    std::vector<PngChunk> chunks;
+    std::size_t at = 8;
+    while (at + 12 <= file.size()) {
+        std::uint32_t length = BigEndian32(&file[at]);
+        if (length > file.size() - at - 12) {
+            break;
+        }
+        chunks.push_back({std::string(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8),
+                          {file.begin() + static_cast<long>(at) + 8,
+                           file.begin() + static_cast<long>(at) + 8 + static_cast<long>(length)}});
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+struct PngHeader {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int bitDepth = 0;
+    int colourType = -1;
+    int interlace = -1;
+};
+
+inline PngHeader ReadPngHeader(const std::string& path) {
+    PngHeader header;
+    auto chunks = PngChunks(ReadFileBytes(path));
+    if (!chunks.empty() && chunks[0].type == "IHDR" && chunks[0].data.size() == 13) {
+        const auto& d = chunks[0].data;
+        header = {BigEndian32(&d[0]), BigEndian32(&d[4]), d[8], d[9], d[12]};
+    }
+    return header;
+}
+
+// The CRC-32 of PNG chunks, to patch a header after changing it.
+inline std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t n) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= bytes[i];
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+}  // namespace codec_fixtures
