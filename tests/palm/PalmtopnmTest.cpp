@@ -130,8 +130,11 @@ TEST_F(PalmtopnmTest, DecodesEveryDepthWithAndWithoutTableAndCompression) {
                     }
                     const std::string path = folder / "map.palm";
                     testing_support::WriteFileBytes(path, PalmBitmapFile(map));
-                    auto result = testing_support::RunShell("palmtopnm -showhist " + testing_support::ShellQuote(path), folder);
+                    auto result = testing_support::RunShell("palmtopnm -verbose -showhist " + testing_support::ShellQuote(path), folder);
                     ASSERT_EQ(result.status, 0) << result.err;
+                    EXPECT_NE(result.err.find("Version 2"), std::string::npos) << result.err;
+                    EXPECT_NE(result.err.find(compress ? "Compression type: scanline" : "Compression type: none"),
+                              std::string::npos) << result.err;
                     auto decoded = ReadPnm(result.out);
                     ASSERT_TRUE(decoded);
                     ASSERT_EQ(decoded->width, picture.width);
