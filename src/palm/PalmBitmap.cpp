@@ -83,9 +83,9 @@ inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
     if constexpr (SourceBits == 8) {
         return row[x];
     } else if constexpr (SourceBits == 4) {
-        return (row[x >> 1] >> ((~x & 1u) << 2)) & 0x0Fu;
+        return (unsigned{row[x >> 1]} >> ((~x & 1u) << 2)) & 0x0Fu;
     } else {
-        return (row[x >> 3] >> (7 - (x & 7u))) & 1u;
+        return (unsigned{row[x >> 3]} >> (7 - (x & 7u))) & 1u;
     }
 }
 

@@ -17,11 +17,11 @@ constexpr std::size_t AlignedRowBytes(std::size_t width, unsigned bits, unsigned
 }
 
 inline unsigned ReadPixel1(std::size_t width, const std::uint8_t* bits, std::size_t x, std::size_t y) {
-    return (bits[y * AlignedRowBytes(width, 1, 32) + x / 8] >> (7 - x % 8)) & 1u;
+    return (unsigned{bits[y * AlignedRowBytes(width, 1, 32) + x / 8]} >> (7 - x % 8)) & 1u;
 }
 
 inline unsigned ReadPixel4(std::size_t width, const std::uint8_t* bits, std::size_t x, std::size_t y) {
-    std::uint8_t byte = bits[y * AlignedRowBytes(width, 4, 32) + x / 2];
+    unsigned byte = bits[y * AlignedRowBytes(width, 4, 32) + x / 2];
     return x % 2 == 0 ? byte >> 4 : byte & 0x0Fu;
 }
 
