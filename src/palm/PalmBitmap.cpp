@@ -1,7 +1,6 @@
 #include "PalmBitmap.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
