@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "palm/ColorDepthDlg.h"
+#include "palm/CoordinatesDlg.h"
+#include "support/ScriptedUserInterface.h"
+
+namespace testing_support {
+
+// Answers the colour-depth dialog with a depth (1, 2, 4, 8) and the two boxes,
+// and the coordinates dialog with given texts (or leaves its defaults).
+struct ImportAnswers {
+    int depth = 1;
+    bool compress = false;
+    bool colorTable = false;
+    std::string topLeftLat, topLeftLon, bottomRightLat, bottomRightLon;
+
+    void Install(ScriptedUserInterface& ui) const {
+        ui.answer = [answers = *this](platform::CDialog& dialog) {
+            if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
+                depth->radioDepth = answers.depth == 8 ? 3 : answers.depth == 4 ? 2 : answers.depth == 2 ? 1 : 0;
+                depth->compress = answers.compress;
+                depth->includeColorTable = answers.colorTable;
+            } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
+                if (!answers.topLeftLat.empty()) {
+                    corners->topLeftLat = answers.topLeftLat;
+                    corners->topLeftLon = answers.topLeftLon;
+                    corners->bottomRightLat = answers.bottomRightLat;
+                    corners->bottomRightLon = answers.bottomRightLon;
+                }
+            }
+        };
+    }
+};
+
+}  // namespace testing_support
