@@ -7,8 +7,9 @@
 #include <limits>
 
 #include "image/Picture.h"
-#include "palm/Compression.h"
-#include "palm/Coordinates.h"
+#include "mapdb/Coordinates.h"
+#include "palm/MapLoader.h"
+#include "palm/ScanLines.h"
 #include "platform/UserInterface.h"
 
 namespace view {
@@ -39,16 +40,6 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
            });
 }
 
-// A double truncated toward zero into 32 bits, clamped to the range.
-std::int32_t Truncate(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    value = std::clamp(value, static_cast<double>(std::numeric_limits<std::int32_t>::min()),
-                       static_cast<double>(std::numeric_limits<std::int32_t>::max()));
-    return static_cast<std::int32_t>(value);
-}
-
 std::int32_t Difference(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
@@ -60,8 +51,7 @@ ImportedMap Describe(const mapdb::MapRecord& map, int category) {
 // Compresses a tile, unless its compressed rows would not fit the 16-bit size word.
 void CompressTile(mapdb::MapRecord& tile) {
     mapdb::MapRecord compressed = tile;
-    palm::CompressScanLines(compressed);
-    if (palm::CompressedAreaFits(compressed)) {
+    if (palm::CompressScanLines(compressed) <= palm::kMaxCompressedSize) {
         tile = std::move(compressed);
     }
 }
@@ -147,10 +137,10 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
             tile.width = static_cast<std::uint16_t>(w);
             tile.height = static_cast<std::uint16_t>(h);
             tile.rowBytes = static_cast<std::uint16_t>(((B * w + 15) & ~15) / 8);
-            tile.topLeftLat = Truncate(working.topLeftLat - y0 * static_cast<double>(latStep));
-            tile.bottomRightLat = Truncate(tile.topLeftLat - h * static_cast<double>(latStep));
-            tile.topLeftLon = Truncate(x0 * static_cast<double>(lonStep) + working.topLeftLon);
-            tile.bottomRightLon = Truncate(w * static_cast<double>(lonStep) + tile.topLeftLon);
+            tile.topLeftLat = mapdb::TruncateToInt32(working.topLeftLat - y0 * static_cast<double>(latStep));
+            tile.bottomRightLat = mapdb::TruncateToInt32(tile.topLeftLat - h * static_cast<double>(latStep));
+            tile.topLeftLon = mapdb::TruncateToInt32(x0 * static_cast<double>(lonStep) + working.topLeftLon);
+            tile.bottomRightLon = mapdb::TruncateToInt32(w * static_cast<double>(lonStep) + tile.topLeftLon);
 
             auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
             std::copy_n(source.begin(), T, data.begin());

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "palm/ColorDepthDlg.h"
-#include "palm/CoordinatesDlg.h"
+#include "palm/PalmDialogs.h"
 #include "support/ScriptedUserInterface.h"
 
 namespace testing_support {
@@ -19,15 +18,15 @@ struct ImportAnswers {
     void Install(ScriptedUserInterface& ui) const {
         ui.answer = [answers = *this](platform::CDialog& dialog) {
             if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-                depth->radioDepth = answers.depth == 8 ? 3 : answers.depth == 4 ? 2 : answers.depth == 2 ? 1 : 0;
+                depth->depthChoice = answers.depth == 8 ? 3 : answers.depth == 4 ? 2 : answers.depth == 2 ? 1 : 0;
                 depth->compress = answers.compress;
                 depth->includeColorTable = answers.colorTable;
             } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
                 if (!answers.topLeftLat.empty()) {
-                    corners->topLeftLat = answers.topLeftLat;
-                    corners->topLeftLon = answers.topLeftLon;
-                    corners->bottomRightLat = answers.bottomRightLat;
-                    corners->bottomRightLon = answers.bottomRightLon;
+                    corners->topLeftLatitude = answers.topLeftLat;
+                    corners->topLeftLongitude = answers.topLeftLon;
+                    corners->bottomRightLatitude = answers.bottomRightLat;
+                    corners->bottomRightLongitude = answers.bottomRightLon;
                 }
             }
         };
