@@ -41,7 +41,7 @@ protected:
 }  // namespace
 
 TEST_F(ImportFlowTest, APictureThatFitsOneRecordIsOneMapOfCategoryZero) {
-    auto added = Import("Valley.bmp", 600, 500, 1, {});
+    auto added = Import("Valley.bmp", 600, 500, 1, ImportAnswers{});
     ASSERT_EQ(added.size(), 1u);
     EXPECT_EQ(added[0].name, "Valley");
     EXPECT_EQ(added[0].recordSize, 38044u);
@@ -57,8 +57,8 @@ TEST_F(ImportFlowTest, APictureThatFitsOneRecordIsOneMapOfCategoryZero) {
 }
 
 TEST_F(ImportFlowTest, TheRecordLimitDecidesBetweenOneMapAndTiles) {
-    EXPECT_EQ(Import("Exact.bmp", 256, 255, 8, {8}).size(), 1u);
-    auto tiles = Import("Over.bmp", 256, 256, 8, {8});
+    EXPECT_EQ(Import("Exact.bmp", 256, 255, 8, ImportAnswers::At(8)).size(), 1u);
+    auto tiles = Import("Over.bmp", 256, 256, 8, ImportAnswers::At(8));
     ASSERT_EQ(tiles.size(), 2u);
     EXPECT_EQ(tiles[0].name, "Over0-0");
     EXPECT_EQ(tiles[0].height, 240);
@@ -68,7 +68,7 @@ TEST_F(ImportFlowTest, TheRecordLimitDecidesBetweenOneMapAndTiles) {
 }
 
 TEST_F(ImportFlowTest, CompressionThatMakesAPictureFitKeepsItWhole) {
-    auto added = Import("Flat.bmp", 400, 400, 8, {8, true});
+    auto added = Import("Flat.bmp", 400, 400, 8, ImportAnswers::At(8, true));
     ASSERT_EQ(added.size(), 1u);
     EXPECT_TRUE(doc.GetMap(0).IsCompressed());
     EXPECT_LE(added[0].recordSize, view::kRecordLimit);
@@ -76,14 +76,14 @@ TEST_F(ImportFlowTest, CompressionThatMakesAPictureFitKeepsItWhole) {
 
 TEST_F(ImportFlowTest, EachTiledPictureTakesTheNextFreeCategory) {
     doc.AddMap(mapdb::MapRecord{}, mapdb::RecordEntry{});
-    EXPECT_EQ(Import("First.bmp", 300, 300, 8, {8})[0].category, 1);
-    EXPECT_EQ(Import("Second.bmp", 300, 300, 8, {8})[0].category, 2);
+    EXPECT_EQ(Import("First.bmp", 300, 300, 8, ImportAnswers::At(8))[0].category, 1);
+    EXPECT_EQ(Import("Second.bmp", 300, 300, 8, ImportAnswers::At(8))[0].category, 2);
     for (std::uint8_t c = 3; c < 16; ++c) {
         doc.AddMap(mapdb::MapRecord{}, mapdb::RecordEntry{0, c, {}});
     }
     const auto before = doc.GetMapCount();
     ui.notices.clear();
-    EXPECT_TRUE(Import("Third.bmp", 300, 300, 8, {8}).empty());
+    EXPECT_TRUE(Import("Third.bmp", 300, 300, 8, ImportAnswers::At(8)).empty());
     EXPECT_EQ(doc.GetMapCount(), before);
     ASSERT_EQ(ui.notices.size(), 1u);
     EXPECT_NE(ui.notices[0].text.find("Third.bmp"), std::string::npos);
@@ -94,10 +94,10 @@ TEST_F(ImportFlowTest, AnImportBeyondTheMapLimitAddsNothing) {
         doc.AddMap(mapdb::MapRecord{}, mapdb::RecordEntry{});
     }
     doc.SetModifiedFlag(false);
-    EXPECT_TRUE(Import("Big.bmp", 300, 300, 8, {8}).empty());
+    EXPECT_TRUE(Import("Big.bmp", 300, 300, 8, ImportAnswers::At(8)).empty());
     EXPECT_EQ(doc.GetMapCount(), mapdb::kMaxMaps - 1);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(Import("Small.bmp", 16, 16, 8, {8}).size(), 1u);
+    EXPECT_EQ(Import("Small.bmp", 16, 16, 8, ImportAnswers::At(8)).size(), 1u);
     EXPECT_EQ(doc.GetMapCount(), mapdb::kMaxMaps);
 }
 
@@ -107,7 +107,7 @@ TEST_F(ImportFlowTest, ARefusedPictureChangesNothing) {
     EXPECT_EQ(doc.GetMapCount(), 0);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(form.refreshes, 0);
-    EXPECT_FALSE(ui.notices.empty());
+    EXPECT_EQ(ui.dialogs, std::vector<int>{palm::CUnsupportedFormatDlg::kTemplateId});
 }
 
 TEST_F(ImportFlowTest, DroppedPathsAreConvertedBesideThePictureByTheirLetters) {
@@ -134,7 +134,7 @@ TEST_F(ImportFlowTest, APictureThatCannotBeLoadedIsNeverReplacedByAnOlderBitmap)
 }
 
 TEST_F(ImportFlowTest, BeamWritesTheStoredRecordAndLeavesTheDocumentAlone) {
-    Import("Valley.bmp", 600, 500, 1, {});
+    Import("Valley.bmp", 600, 500, 1, ImportAnswers{});
     std::string error;
     ASSERT_TRUE(doc.OnSaveDocument(folder / "Before.pdb", error)) << error;
     ASSERT_TRUE(view::BeamMap(doc.GetMap(0), folder / "Essai.map"));
@@ -146,5 +146,5 @@ TEST_F(ImportFlowTest, BeamWritesTheStoredRecordAndLeavesTheDocumentAlone) {
     auto after = ReadFileBytes(folder / "Before.pdb");
     EXPECT_TRUE(std::equal(beam.begin(), beam.end(), after.end() - 38044));
 
-    EXPECT_FALSE(view::BeamMap(doc.GetMap(0), folder / "no-such-folder" / "Essai.map"));
+    EXPECT_FALSE(view::BeamMap(doc.GetMap(0), folder / "no-such-folder/Essai.map"));
 }

@@ -15,6 +15,13 @@ struct ImportAnswers {
     bool colorTable = false;
     std::string topLeftLat, topLeftLon, bottomRightLat, bottomRightLon;
 
+    static ImportAnswers At(int depth, bool compress = false) {
+        ImportAnswers answers;
+        answers.depth = depth;
+        answers.compress = compress;
+        return answers;
+    }
+
     void Install(ScriptedUserInterface& ui) const {
         ui.answer = [answers = *this](platform::CDialog& dialog) {
             if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
