@@ -41,6 +41,8 @@ public:
             depth->depthChoice = args.depth == 8 ? 3 : args.depth == 4 ? 2 : args.depth == 2 ? 1 : 0;
             depth->compress = args.compress;
             depth->includeColorTable = args.colorTable;
+        } else if (dynamic_cast<palm::CUnsupportedFormatDlg*>(&dialog) != nullptr) {
+            MessageBox(palm::CUnsupportedFormatDlg::kTitle, palm::CUnsupportedFormatDlg::kText);
         } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
             askedForCorners = true;
             if (!args.topLeft.empty()) {
