@@ -50,7 +50,8 @@ inline CommandResult RunCli(const std::vector<std::string>& args, const TempFold
     const char* cli = std::getenv("PLANDREL_CLI");
     std::string line = ShellQuote(cli ? cli : "plandrel");
     for (const auto& arg : args) {
-        line += " " + ShellQuote(arg);
+        line += ' ';
+        line += ShellQuote(arg);
     }
     return RunShell(line, scratch);
 }
