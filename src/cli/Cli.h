@@ -21,6 +21,11 @@ void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 
 void RegisterDatabaseCommands(CLI::App& app);
+void RegisterMapCommands(CLI::App& app);
+void RegisterImportCommand(CLI::App& app);
+
+// The map a selector names: "#N" for the map at index N, otherwise the one map of that name.
+std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector);
 // plandrel convert IN OUT
 void RegisterImageCommands(CLI::App& app);
 

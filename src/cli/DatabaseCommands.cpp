@@ -37,7 +37,7 @@ std::uint32_t UniqueID(const mapdb::RecordEntry& entry) {
     return (std::uint32_t{entry.uniqueID[0]} << 16) | (std::uint32_t{entry.uniqueID[1]} << 8) | entry.uniqueID[2];
 }
 
-nlohmann::json MapAsJson(const mapdb::CPDBDoc& doc, std::size_t i) {
+nlohmann::ordered_json MapAsJson(const mapdb::CPDBDoc& doc, std::size_t i) {
     const mapdb::MapRecord& map = doc.GetMap(i);
     const mapdb::RecordEntry& entry = doc.GetEntry(i);
     return {
@@ -62,11 +62,11 @@ nlohmann::json MapAsJson(const mapdb::CPDBDoc& doc, std::size_t i) {
 
 void PrintJson(const mapdb::CPDBDoc& doc) {
     const mapdb::DatabaseHeader& header = doc.GetHeader();
-    nlohmann::json maps = nlohmann::json::array();
+    nlohmann::ordered_json maps = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
         maps.push_back(MapAsJson(doc, i));
     }
-    nlohmann::json out = {
+    nlohmann::ordered_json out = {
         {"name", HeaderName(header)},
         {"creationDate", header.creationDate},
         {"modificationDate", header.modificationDate},

@@ -1,0 +1,150 @@
+#include <iostream>
+#include <memory>
+
+#include "Cli.h"
+#include "view/MapDisplay.h"
+#include "view/RecordCheck.h"
+#include "view/SingleMapOutput.h"
+
+namespace cli {
+
+std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector) {
+    if (selector.size() > 1 && selector[0] == '#') {
+        std::size_t index = 0;
+        try {
+            std::size_t used = 0;
+            index = std::stoul(selector.substr(1), &used);
+            if (used != selector.size() - 1) {
+                throw std::invalid_argument(selector);
+            }
+        } catch (const std::exception&) {
+            throw CommandError("no map " + selector + ": # must be followed by an index");
+        }
+        if (index >= doc.GetMapCount()) {
+            throw CommandError("no map " + selector + ": the database holds " + std::to_string(doc.GetMapCount()) +
+                               " maps");
+        }
+        return index;
+    }
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        if (doc.GetMap(i).GetName() == selector) {
+            if (found) {
+                throw CommandError("several maps are named " + selector + "; name one by its index, #" +
+                                   std::to_string(*found) + " or #" + std::to_string(i));
+            }
+            found = i;
+        }
+    }
+    if (!found) {
+        throw CommandError("no map named " + selector);
+    }
+    return *found;
+}
+
+namespace {
+
+struct MapArguments {
+    std::string database;
+    std::string map;
+    std::string value;
+    std::string corner;
+    std::string out;
+};
+
+CLI::App* MapCommand(CLI::App& app, const char* name, const char* description, MapArguments& args) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option("DB", args.database, "the database")->required()->check(CLI::ExistingFile);
+    command->add_option("MAP", args.map, "a map's name, or #N for the map at index N")->required();
+    return command;
+}
+
+mapdb::Corner CornerNamed(const std::string& name) {
+    if (name == "top-left-lat") return mapdb::Corner::TopLeftLat;
+    if (name == "top-left-lon") return mapdb::Corner::TopLeftLon;
+    if (name == "bottom-right-lat") return mapdb::Corner::BottomRightLat;
+    return mapdb::Corner::BottomRightLon;
+}
+
+}  // namespace
+
+void RegisterMapCommands(CLI::App& app) {
+    auto args = std::make_shared<MapArguments>();
+
+    MapCommand(app, "remove", "Remove a map", *args)->callback([args] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        doc.SetModifiedFlag();
+        doc.RemoveMap(FindMap(doc, args->map));
+        SaveDatabase(doc, args->database);
+    });
+
+    CLI::App* rename = MapCommand(app, "rename", "Rename a map (at most 11 characters)", *args);
+    rename->add_option("NEWNAME", args->value, "the new name")->required();
+    rename->callback([args] {
+        if (args->value.size() > mapdb::kMaxMapNameLength) {
+            throw CommandError("a map's name has at most 11 characters: " + args->value);
+        }
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        doc.SetModifiedFlag();
+        doc.RenameMap(FindMap(doc, args->map), args->value);
+        SaveDatabase(doc, args->database);
+    });
+
+    CLI::App* corner = MapCommand(app, "set-corner", "Set one corner coordinate of a map, in degrees", *args);
+    corner->add_option("CORNER", args->corner, "which value")
+        ->required()
+        ->check(CLI::IsMember({"top-left-lat", "top-left-lon", "bottom-right-lat", "bottom-right-lon"}));
+    corner->add_option("DEGREES", args->value, "signed decimal degrees, e.g. -122.5")->required();
+    corner->callback([args] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        doc.SetModifiedFlag();
+        doc.SetMapCorner(FindMap(doc, args->map), CornerNamed(args->corner), view::ParseDegrees(args->value));
+        SaveDatabase(doc, args->database);
+    });
+
+    CLI::App* beam = MapCommand(app, "beam", "Write one map as a single record file", *args);
+    beam->add_option("OUT", args->out, "the file to write (default Essai.map)");
+    beam->callback([args] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        std::string out = args->out.empty() ? view::kBeamFileName : args->out;
+        if (!view::BeamMap(doc.GetMap(FindMap(doc, args->map)), out)) {
+            throw CommandError("cannot write " + out);
+        }
+    });
+
+    CLI::App* exported = MapCommand(app, "export", "Write one map's picture as a Windows bitmap", *args);
+    exported->add_option("OUT", args->out, "the file to write (default Essai.bmp)");
+    exported->callback([args] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        std::string out = args->out.empty() ? view::kExportFileName : args->out;
+        if (!view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out)) {
+            throw CommandError("cannot write " + out);
+        }
+    });
+
+    CLI::App* check = app.add_subcommand("check", "Report every map that breaks the rules of the format");
+    check->add_option("DB", args->database, "the database")->required()->check(CLI::ExistingFile);
+    check->callback([args] {
+        mapdb::CPDBDoc doc;
+        OpenDatabase(doc, args->database);
+        std::size_t faults = 0;
+        for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+            for (const auto& problem : view::RecordProblems(doc.GetMap(i))) {
+                std::cout << '#' << i << '\t' << doc.GetMap(i).GetName() << '\t' << problem << '\n';
+                ++faults;
+            }
+        }
+        if (faults != 0) {
+            throw CommandError(std::to_string(faults) + " problem" + (faults == 1 ? "" : "s") + " found in " +
+                               args->database);
+        }
+        std::cout << doc.GetMapCount() << " maps, no problems\n";
+    });
+}
+
+}  // namespace cli

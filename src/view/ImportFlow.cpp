@@ -1,0 +1,219 @@
+#include "ImportFlow.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "image/Picture.h"
+#include "mapdb/Coordinates.h"
+#include "palm/MapLoader.h"
+#include "palm/ScanLines.h"
+#include "platform/UserInterface.h"
+
+namespace view {
+
+namespace {
+
+void Tell(const std::string& text) {
+    platform::GetUserInterface().MessageBox("", text);
+}
+
+// Loads a picture by its extension and writes it as a Windows bitmap.
+bool ConvertToBitmap(const std::string& picturePath, const std::string& bitmapPath) {
+    image::CPicture picture;
+    if (!picture.Load(picturePath, image::IMAGE_UNKNOWN) || !picture.IsValid()) {
+        Tell("Cannot read the picture " + picturePath + ".");
+        return false;
+    }
+    if (!picture.Save(bitmapPath, image::IMAGE_BMP)) {
+        Tell("Cannot write the bitmap " + bitmapPath + ".");
+        return false;
+    }
+    return true;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::int32_t Difference(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+ImportedMap Describe(const mapdb::MapRecord& map, int category) {
+    return {map.GetName(), map.width, map.height, map.pixelSize, mapdb::GetRecordSize(map), category};
+}
+
+// Compresses a tile, unless its compressed rows would not fit the 16-bit size word.
+void CompressTile(mapdb::MapRecord& tile) {
+    mapdb::MapRecord compressed = tile;
+    if (palm::CompressScanLines(compressed) <= palm::kMaxCompressedSize) {
+        tile = std::move(compressed);
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> BitmapPathForAdd(const std::string& picturePath) {
+    if (EqualsIgnoringCase(image::FindExtension(picturePath), "bmp")) {
+        return picturePath;
+    }
+    auto slash = picturePath.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : picturePath.substr(0, slash + 1);
+    std::string fileName = picturePath.substr(folder.size());
+    auto dot = fileName.find_last_of('.');
+    std::string title = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    std::string bitmapPath = folder + title + ".bmp";
+    if (!ConvertToBitmap(picturePath, bitmapPath)) {
+        return std::nullopt;
+    }
+    return bitmapPath;
+}
+
+std::optional<std::string> BitmapPathForDrop(const std::string& picturePath) {
+    if (picturePath.find(".bmp") != std::string::npos) {
+        return picturePath;
+    }
+    if (picturePath.size() < 4) {
+        Tell("Cannot read the picture " + picturePath + ".");
+        return std::nullopt;
+    }
+    std::string bitmapPath = picturePath.substr(0, picturePath.size() - 4) + ".bmp";
+    if (!ConvertToBitmap(picturePath, bitmapPath)) {
+        return std::nullopt;
+    }
+    return bitmapPath;
+}
+
+std::string TileName(const std::string& mapName, int column, int row) {
+    std::string suffix = std::to_string(column) + "-" + std::to_string(row);
+    std::size_t room = mapdb::kMaxMapNameLength > suffix.size() ? mapdb::kMaxMapNameLength - suffix.size() : 0;
+    std::string prefix = mapName.substr(0, std::min({kTileNamePrefix, room, mapName.size()}));
+    return (prefix + suffix).substr(0, mapdb::kMaxMapNameLength);
+}
+
+std::optional<int> FreeCategory(const mapdb::CPDBDoc& doc) {
+    std::array<bool, 16> taken{};
+    taken[0] = true;
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        taken[doc.GetEntry(i).attributes & 15u] = true;
+    }
+    for (int category = 1; category < 16; ++category) {
+        if (!taken[static_cast<std::size_t>(category)]) {
+            return category;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool compress) {
+    const int W = working.width;
+    const int H = working.height;
+    const int B = working.pixelSize;
+    const std::size_t R = working.rowBytes;
+    const std::size_t T = mapdb::GetColorTableSize(working);
+    const auto& source = *working.data;
+    const int columns = (W + kTileWidth - 1) / kTileWidth;
+    const int rows = (H + kTileHeight - 1) / kTileHeight;
+    const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);
+    const auto lonStep = static_cast<float>(static_cast<double>(Difference(working.bottomRightLon, working.topLeftLon)) / W);
+    const std::string name = working.GetName();
+
+    std::vector<mapdb::MapRecord> tiles;
+    tiles.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        const int y0 = kTileHeight * i;
+        for (int j = 0; j < columns; ++j) {
+            const int x0 = kTileWidth * j;
+            mapdb::MapRecord tile;
+            static_cast<mapdb::BitmapHeader&>(tile) = working;
+            tile.SetName(TileName(name, j, i));
+            const int w = std::min(kTileWidth, W - x0);
+            const int h = std::min(kTileHeight, H - y0);
+            tile.width = static_cast<std::uint16_t>(w);
+            tile.height = static_cast<std::uint16_t>(h);
+            tile.rowBytes = static_cast<std::uint16_t>(((B * w + 15) & ~15) / 8);
+            tile.topLeftLat = mapdb::TruncateToInt32(working.topLeftLat - y0 * static_cast<double>(latStep));
+            tile.bottomRightLat = mapdb::TruncateToInt32(tile.topLeftLat - h * static_cast<double>(latStep));
+            tile.topLeftLon = mapdb::TruncateToInt32(x0 * static_cast<double>(lonStep) + working.topLeftLon);
+            tile.bottomRightLon = mapdb::TruncateToInt32(w * static_cast<double>(lonStep) + tile.topLeftLon);
+
+            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
+            std::copy_n(source.begin(), T, data.begin());
+            const std::size_t columnOffset = static_cast<std::size_t>(j) * static_cast<std::size_t>(B) * kTileWidth / 8;
+            for (int k = 0; k < h; ++k) {
+                const std::size_t from = T + static_cast<std::size_t>(y0 + k) * R + columnOffset;
+                std::memcpy(data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes, source.data() + from,
+                            tile.rowBytes);
+            }
+            tile.SetFlag(mapdb::kCompressed, false);
+            if (compress) {
+                CompressTile(tile);
+            }
+            tiles.push_back(std::move(tile));
+        }
+    }
+    return tiles;
+}
+
+std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath) {
+    mapdb::MapRecord working;
+    palm::LoadMapFromBmp(working, bitmapPath);
+    if (!working.data) {
+        return {};
+    }
+    mapdb::MapRecord candidate = working;
+    if (candidate.IsCompressed()) {
+        palm::CompressScanLines(candidate);
+    }
+    const bool compress = working.IsCompressed();
+    working.SetFlag(mapdb::kCompressed, false);
+
+    std::vector<mapdb::MapRecord> maps;
+    int category = 0;
+    if (mapdb::GetRecordSize(candidate) <= kRecordLimit) {
+        maps.push_back(std::move(candidate));
+    } else {
+        auto free = FreeCategory(doc);
+        if (!free) {
+            Tell("All 15 tile categories of this database are taken: " + bitmapPath +
+                 " needs tiles and cannot be added.");
+            return {};
+        }
+        category = *free;
+        maps = CutIntoTiles(working, compress);
+    }
+    if (doc.GetMapCount() + maps.size() > mapdb::kMaxMaps) {
+        Tell("A maps database holds at most 65,535 maps: " + bitmapPath + " would need " +
+             std::to_string(maps.size()) + " more and was not added.");
+        return {};
+    }
+
+    doc.SetModifiedFlag(true);
+    mapdb::RecordEntry entry;
+    entry.attributes = static_cast<std::uint8_t>(category);
+    std::vector<ImportedMap> added;
+    added.reserve(maps.size());
+    for (auto& map : maps) {
+        added.push_back(Describe(map, category));
+        doc.AddMap(std::move(map), entry);
+    }
+    if (view != nullptr) {
+        view->RefreshMapList();
+    }
+    return added;
+}
+
+std::vector<ImportedMap> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath) {
+    auto bitmapPath = BitmapPathForDrop(picturePath);
+    if (!bitmapPath) {
+        return {};
+    }
+    return AppendMapFromBitmap(doc, view, *bitmapPath);
+}
+
+}  // namespace view

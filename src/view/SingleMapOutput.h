@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "mapdb/MapRecord.h"
+
+namespace view {
+
+constexpr const char* kBeamFileName = "Essai.map";
+constexpr const char* kExportFileName = "Essai.bmp";
+
+// Writes the map alone, exactly as its record is stored in a maps database
+// (fields big-endian, flags in file bit order, GetBitmapDataSize bytes of data).
+// The map is not changed. False, after a notice naming the file, when it cannot be written.
+bool BeamMap(const mapdb::MapRecord& map, const std::string& path);
+// Writes the map's picture as a Windows bitmap file.
+bool ExportMap(const mapdb::MapRecord& map, const std::string& path);
+
+}  // namespace view

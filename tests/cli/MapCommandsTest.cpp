@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/BmpFixture.h"
+#include "support/RunCommand.h"
+
+using testing_support::GreyPalette;
+using testing_support::ReadFileBytes;
+using testing_support::RunCli;
+using testing_support::TempFolder;
+using testing_support::WriteIndexedBmp;
+
+namespace {
+
+nlohmann::json List(const std::string& db, const TempFolder& folder) {
+    auto listed = RunCli({"list", "--json", db}, folder);
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    return nlohmann::json::parse(listed.out);
+}
+
+class MapCommandsTest : public ::testing::Test {
+protected:
+    MapCommandsTest() {
+        WriteIndexedBmp(folder / "Valley.bmp", 600, 500, 1, GreyPalette(1), [](int x, int y) { return (x + y) % 2; });
+        WriteIndexedBmp(folder / "Harbour.bmp", 700, 500, 8, GreyPalette(8), [](int x, int y) { return (x ^ y) & 255; });
+    }
+    TempFolder folder;
+    std::string db = folder / "Coast.pdb";
+};
+
+}  // namespace
+
+TEST_F(MapCommandsTest, AddCreatesTheDatabaseAndAnswersTheDialogsFromOptions) {
+    auto added = RunCli({"add", db, folder / "Valley.bmp", "--top-left", "N 45 30,W 73 15", "--bottom-right",
+                         "45,-73"},
+                        folder);
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_EQ(added.out, "Valley\t600x500\t1 bit\t37.1523\t0\n");
+    auto maps = List(db, folder)["maps"];
+    ASSERT_EQ(maps.size(), 1u);
+    EXPECT_EQ(maps[0]["topLeftLat"], 163800000);
+    EXPECT_EQ(maps[0]["topLeftLon"], -263700000);
+    EXPECT_EQ(maps[0]["bottomRightLat"], 162000000);
+    EXPECT_EQ(maps[0]["bottomRightLon"], -262800000);
+
+    auto tiled = RunCli({"add", db, folder / "Harbour.bmp", "--depth", "8", "--color-table", "--compress"}, folder);
+    ASSERT_EQ(tiled.status, 0) << tiled.err;
+    maps = List(db, folder)["maps"];
+    ASSERT_EQ(maps.size(), 10u);
+    int tiles = 0;
+    for (const auto& map : maps) {
+        if (map["category"] == 1) {
+            ++tiles;
+            EXPECT_EQ(map["pixelSize"], 8);
+            EXPECT_EQ(map["hasColorTable"], true);
+        }
+    }
+    EXPECT_EQ(tiles, 9);
+    EXPECT_EQ(RunCli({"check", db}, folder).status, 0);
+}
+
+TEST_F(MapCommandsTest, ASideFileWinsOverGivenCornersAndTheToolSaysSo) {
+    std::ofstream(folder / "Valley.txt") << "45.5,-73.25\n44.5,-72.25\n";
+    auto added = RunCli({"add", db, folder / "Valley.bmp", "--top-left", "1,1"}, folder);
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_NE(added.err.find("ignored"), std::string::npos) << added.err;
+    EXPECT_EQ(List(db, folder)["maps"][0]["bottomRightLon"], -260100000);
+}
+
+TEST_F(MapCommandsTest, AFailedAddSavesNothing) {
+    ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
+    auto before = ReadFileBytes(db);
+    testing_support::WriteFileBytes(folder / "Broken.bmp", {'B', 'M', 0});
+    auto failed = RunCli({"add", db, folder / "Harbour.bmp", folder / "Broken.bmp"}, folder);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("Unsuported format"), std::string::npos) << failed.err;
+    EXPECT_EQ(ReadFileBytes(db), before);
+    EXPECT_EQ(RunCli({"add", db, folder / "Valley.bmp", "--depth", "3"}, folder).status, 2);
+}
+
+TEST_F(MapCommandsTest, EditsFindMapsByNameOrIndex) {
+    ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"set-corner", db, "Valley", "top-left-lat", "48.85"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"set-corner", db, "#0", "bottom-right-lon", "-122.5"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"set-corner", db, "#0", "top-left-lon", "12.3456789"}, folder).status, 0);
+    auto map = List(db, folder)["maps"][0];
+    EXPECT_EQ(map["topLeftLat"], 175860000);
+    EXPECT_EQ(map["bottomRightLon"], -441000000);
+    EXPECT_EQ(map["topLeftLon"], 44444444);
+
+    EXPECT_EQ(RunCli({"rename", db, "#0", "Hill"}, folder).status, 0);
+    EXPECT_EQ(List(db, folder)["maps"][0]["name"], "Hill");
+    EXPECT_EQ(RunCli({"rename", db, "Hill", "A name too long"}, folder).status, 1);
+    EXPECT_EQ(RunCli({"remove", db, "Valley"}, folder).status, 1);
+    EXPECT_EQ(RunCli({"remove", db, "#1"}, folder).status, 1);
+    EXPECT_EQ(RunCli({"remove", db, "Hill"}, folder).status, 0);
+    EXPECT_EQ(ReadFileBytes(db).size(), 80u);
+}
+
+TEST_F(MapCommandsTest, BeamAndExportWriteOneMap) {
+    ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
+    auto before = ReadFileBytes(db);
+    auto beamed = testing_support::RunShell("cd " + testing_support::ShellQuote(folder.path.string()) + " && " +
+                                                testing_support::ShellQuote(std::getenv("PLANDREL_CLI")) +
+                                                " beam Coast.pdb Valley",
+                                            folder);
+    ASSERT_EQ(beamed.status, 0) << beamed.err;
+    auto beam = ReadFileBytes(folder / "Essai.map");
+    ASSERT_EQ(beam.size(), 38044u);
+    EXPECT_EQ(beam[28], 0x02);
+    EXPECT_EQ(beam[29], 0x58);
+    EXPECT_EQ(ReadFileBytes(db), before);
+
+    ASSERT_EQ(RunCli({"export", db, "#0", folder / "Valley-out.bmp"}, folder).status, 0);
+    auto same = testing_support::RunShell("compare -metric AE " + testing_support::ShellQuote(folder / "Valley.bmp") +
+                                              " " + testing_support::ShellQuote(folder / "Valley-out.bmp") + " null:",
+                                          folder);
+    EXPECT_EQ(same.err, "0") << "pixels differ";
+}
+
+TEST_F(MapCommandsTest, CheckReportsRecordsThatBreakTheRules) {
+    ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
+    auto bytes = ReadFileBytes(db);
+    bytes[88 + 36] = 3;  // pixelSize
+    bytes.resize(bytes.size() - 10);
+    testing_support::WriteFileBytes(db, bytes);
+    auto checked = RunCli({"check", db}, folder);
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_NE(checked.out.find("depth 3"), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("data holds 37990 bytes, 38000 expected"), std::string::npos) << checked.out;
+}

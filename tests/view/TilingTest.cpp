@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "mapdb/PDBDoc.h"
+#include "view/ImportFlow.h"
+
+using mapdb::MapRecord;
+using view::CutIntoTiles;
+
+namespace {
+
+// A working map of the given size and depth with uncompressed rows whose byte
+// at (row, column byte) is (row * 7 + byte) & 0xFF.
+MapRecord Working(int width, int height, int bits, bool table) {
+    MapRecord map;
+    map.SetName("Amsterdam");
+    map.width = static_cast<std::uint16_t>(width);
+    map.height = static_cast<std::uint16_t>(height);
+    map.pixelSize = static_cast<std::uint8_t>(bits);
+    map.rowBytes = static_cast<std::uint16_t>(((width * bits + 15) & ~15) / 8);
+    std::size_t tableSize = table ? 2 + 4 * std::size_t{1u << bits} : 0;
+    auto& data = map.data.emplace(tableSize + std::size_t{map.rowBytes} * map.height, 0);
+    if (table) {
+        map.SetFlag(mapdb::kHasColorTable, true);
+        data[0] = static_cast<std::uint8_t>((1u << bits) >> 8);
+        data[1] = static_cast<std::uint8_t>(1u << bits);
+        for (std::size_t i = 2; i < tableSize; ++i) {
+            data[i] = static_cast<std::uint8_t>(i);
+        }
+    }
+    for (std::size_t r = 0; r < map.height; ++r) {
+        for (std::size_t b = 0; b < map.rowBytes; ++b) {
+            data[tableSize + r * map.rowBytes + b] = static_cast<std::uint8_t>(r * 7 + b);
+        }
+    }
+    return map;
+}
+
+struct Span {
+    std::int32_t from, to;
+};
+
+}  // namespace
+
+TEST(Tiling, SevenHundredByFiveHundredIsCutThreeByThreeInRowOrder) {
+    MapRecord working = Working(700, 500, 8, true);
+    auto tiles = CutIntoTiles(working, false);
+    ASSERT_EQ(tiles.size(), 9u);
+    const char* names[] = {"Amster0-0", "Amster1-0", "Amster2-0", "Amster0-1", "Amster1-1",
+                           "Amster2-1", "Amster0-2", "Amster1-2", "Amster2-2"};
+    const int widths[] = {256, 256, 188};
+    const int heights[] = {240, 240, 20};
+    for (std::size_t k = 0; k < tiles.size(); ++k) {
+        const auto& tile = tiles[k];
+        EXPECT_EQ(tile.GetName(), names[k]);
+        EXPECT_EQ(tile.width, widths[k % 3]);
+        EXPECT_EQ(tile.height, heights[k / 3]);
+        EXPECT_EQ(tile.rowBytes, widths[k % 3]);
+        EXPECT_TRUE(tile.HasColorTable());
+        ASSERT_EQ(mapdb::GetColorTableSize(tile), 1026u);
+        EXPECT_TRUE(std::equal(tile.data->begin(), tile.data->begin() + 1026, working.data->begin()));
+        // The first row of the tile is its own columns of the picture's row.
+        std::size_t row = k / 3 * 240;
+        std::size_t column = k % 3 * 256;
+        EXPECT_EQ((*tile.data)[1026], (*working.data)[1026 + row * 700 + column]);
+        EXPECT_EQ(tile.data->size(), 1026u + std::size_t{tile.rowBytes} * tile.height);
+    }
+    EXPECT_EQ(CutIntoTiles(Working(700, 500, 4, false), false)[2].rowBytes, 94);
+    EXPECT_EQ(CutIntoTiles(Working(700, 500, 1, false), false)[2].rowBytes, 24);
+}
+
+TEST(Tiling, CornersFollowTheFloatStepsWithExactSteps) {
+    MapRecord working = Working(700, 500, 8, false);
+    working.topLeftLat = 180000000;
+    working.bottomRightLat = 179000000;
+    working.topLeftLon = 8000000;
+    working.bottomRightLon = 9400000;
+    auto tiles = CutIntoTiles(working, false);
+    const Span lat[] = {{180000000, 179520000}, {179520000, 179040000}, {179040000, 179000000}};
+    const Span lon[] = {{8000000, 8512000}, {8512000, 9024000}, {9024000, 9400000}};
+    for (std::size_t k = 0; k < 9; ++k) {
+        EXPECT_EQ(tiles[k].topLeftLat, lat[k / 3].from);
+        EXPECT_EQ(tiles[k].bottomRightLat, lat[k / 3].to);
+        EXPECT_EQ(tiles[k].topLeftLon, lon[k % 3].from);
+        EXPECT_EQ(tiles[k].bottomRightLon, lon[k % 3].to);
+    }
+}
+
+TEST(Tiling, CornersTruncateTowardZeroWithRoundedSteps) {
+    MapRecord working = Working(600, 481, 4, false);
+    working.topLeftLat = 175000000;
+    working.bottomRightLat = 174000000;
+    working.topLeftLon = -5000000;
+    working.bottomRightLon = -4000000;
+    auto tiles = CutIntoTiles(working, false);
+    ASSERT_EQ(tiles.size(), 9u);
+    const Span lat[] = {{175000000, 174501039}, {174501039, 174002078}, {174002078, 173999998}};
+    const Span lon[] = {{-5000000, -4573333}, {-4573333, -4146666}, {-4146666, -3999999}};
+    for (std::size_t k = 0; k < 9; ++k) {
+        EXPECT_EQ(tiles[k].topLeftLat, lat[k / 3].from) << k;
+        EXPECT_EQ(tiles[k].bottomRightLat, lat[k / 3].to) << k;
+        EXPECT_EQ(tiles[k].topLeftLon, lon[k % 3].from) << k;
+        EXPECT_EQ(tiles[k].bottomRightLon, lon[k % 3].to) << k;
+    }
+    EXPECT_EQ(tiles[2].width, 88);
+    EXPECT_EQ(tiles[2].rowBytes, 44);
+    EXPECT_EQ(tiles[6].height, 1);
+}
+
+TEST(Tiling, NeighbouringTileRowsNeedNotShareAnEdge) {
+    MapRecord working = Working(256, 1208, 1, false);
+    working.topLeftLat = 231969374;
+    working.bottomRightLat = 228197770;
+    auto tiles = CutIntoTiles(working, false);
+    EXPECT_EQ(tiles[1].topLeftLat, 231220048);
+    EXPECT_EQ(tiles[1].bottomRightLat, 230470722);
+    EXPECT_EQ(tiles[2].topLeftLat, 230470723);
+}
+
+TEST(Tiling, NamesKeepTheirWholeSuffix) {
+    EXPECT_EQ(view::TileName("Amsterdam", 1, 0), "Amster1-0");
+    EXPECT_EQ(view::TileName("Rome", 0, 0), "Rome0-0");
+    EXPECT_EQ(view::TileName("Amsterdam", 12, 34), "Amster12-34");
+    EXPECT_EQ(view::TileName("Amsterdam", 123, 45), "Amste123-45");
+    EXPECT_EQ(view::TileName("Amsterdam", 255, 273), "Amst255-273");
+}
+
+TEST(Tiling, CompressedTilesAreCompressedOnTheirOwnUnlessTheyWouldNotFit) {
+    MapRecord flat = Working(300, 250, 8, false);
+    std::fill(flat.data->begin(), flat.data->end(), 0);
+    auto tiles = CutIntoTiles(flat, true);
+    ASSERT_EQ(tiles.size(), 4u);
+    for (const auto& tile : tiles) {
+        EXPECT_TRUE(tile.IsCompressed());
+        EXPECT_LT(mapdb::GetRecordSize(tile), 44u + 2u + 256u * 240u);
+    }
+    // Every byte differs from the one above: 2 + 240 * 288 bytes do not fit the size word.
+    MapRecord noisy = Working(256, 480, 8, false);
+    for (std::size_t r = 0; r < noisy.height; ++r) {
+        for (std::size_t b = 0; b < noisy.rowBytes; ++b) {
+            (*noisy.data)[r * noisy.rowBytes + b] = static_cast<std::uint8_t>(r % 2 == 0 ? b : b + 1);
+        }
+    }
+    auto stored = CutIntoTiles(noisy, true);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_FALSE(stored[0].IsCompressed());
+    EXPECT_EQ(mapdb::GetRecordSize(stored[0]), 44u + 256u * 240u);
+}
+
+TEST(Tiling, CategoryIsTheLowestFreeOneAndNoneWhenAllAreTaken) {
+    mapdb::CPDBDoc doc;
+    doc.AddMap(MapRecord{}, mapdb::RecordEntry{});
+    EXPECT_EQ(view::FreeCategory(doc), 1);
+    doc.AddMap(MapRecord{}, mapdb::RecordEntry{0, 0x11, {}});
+    doc.AddMap(MapRecord{}, mapdb::RecordEntry{0, 2, {}});
+    EXPECT_EQ(view::FreeCategory(doc), 3);
+    for (std::uint8_t c = 3; c < 16; ++c) {
+        doc.AddMap(MapRecord{}, mapdb::RecordEntry{0, c, {}});
+    }
+    EXPECT_EQ(view::FreeCategory(doc), std::nullopt);
+}
