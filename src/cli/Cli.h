@@ -21,5 +21,7 @@ void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 
 void RegisterDatabaseCommands(CLI::App& app);
+// plandrel convert IN OUT
+void RegisterImageCommands(CLI::App& app);
 
 }  // namespace cli

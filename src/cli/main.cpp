@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("plandrel 3.5 (") + __DATE__ + ")");
     cli::RegisterDatabaseCommands(app);
+    cli::RegisterImageCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
