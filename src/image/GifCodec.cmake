@@ -6,3 +6,8 @@ add_library(plandrel_gif STATIC
   ${CMAKE_CURRENT_LIST_DIR}/GifWriter.cpp)
 target_include_directories(plandrel_gif PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(plandrel_gif PUBLIC plandrel_platform)
+
+# CGifImageImpl reads and writes through the codec.
+if(TARGET plandrel_image)
+  target_link_libraries(plandrel_image PRIVATE plandrel_gif)
+endif()
