@@ -103,17 +103,6 @@ TEST(GifWriter, TellsTheUserWhatWentWrong) {
     EXPECT_EQ(notices.size(), 4u);
 }
 
-TEST(GifWriter, EmptyPictureGivesAValidFile) {
-    SourcePicture picture(0, 0, {});
-    std::vector<std::uint8_t> dummy(4, 0);
-    picture.view.pixels = dummy.data();
-    auto file = picture.Encode();
-    MemoryPicture read;
-    int transparent = -1;
-    EXPECT_EQ(image::ReadGif(file, read, transparent), 1);
-    EXPECT_EQ(read.width, 0);
-}
-
 TEST(GifCodec, ReadsAndWritesAtTheSameTimeKeepApart) {
     // Each codec keeps its tables in its own objects: four threads at once
     // give what each gives alone.
