@@ -108,11 +108,13 @@ bool ReadInfoHeader(Bytes file, std::uint64_t start, BmpLayout& layout) {
 // Refuses sizes, depths and compressions this reader cannot turn into a block.
 bool CheckPicture(BmpLayout& layout) {
     const BitmapInfoHeader& info = layout.info;
-    if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == std::numeric_limits<std::int32_t>::min() || !IsDibDepth(info.biBitCount)) {
+    if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == std::numeric_limits<std::int32_t>::min() ||
+        !IsDibDepth(info.biBitCount)) {
         return false;
     }
     layout.topDown = info.biHeight < 0;
-    layout.height = static_cast<std::uint32_t>(layout.topDown ? -static_cast<std::int64_t>(info.biHeight) : info.biHeight);
+    std::int64_t height = info.biHeight;
+    layout.height = static_cast<std::uint32_t>(layout.topDown ? -height : height);
     switch (info.biCompression) {
     case kBiRgb:
         break;
@@ -258,7 +260,8 @@ bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* pixels) {
     // Top row first in the file: turn it into the block's bottom-up order.
     auto rowBytes = static_cast<std::size_t>(layout.rowBytes);
     for (std::uint32_t row = 0; row < layout.height; ++row) {
-        std::copy_n(source + std::size_t{row} * rowBytes, rowBytes, pixels + std::size_t{layout.height - 1 - row} * rowBytes);
+        std::copy_n(source + std::size_t{row} * rowBytes, rowBytes,
+                    pixels + std::size_t{layout.height - 1 - row} * rowBytes);
     }
     return true;
 }
@@ -318,6 +321,9 @@ std::optional<DibBlock> LoadBmpFile(const std::string& name) {
 }
 
 std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::uint32_t n) {
+    if (file == nullptr || (buffer == nullptr && n > 0)) {
+        return 0;
+    }
     std::uint32_t left = n;
     while (left > kWritePiece) {
         if (std::fwrite(buffer, 1, kWritePiece, file) != kWritePiece) {
