@@ -65,8 +65,8 @@ bool ReadExtension(GifByteSource& source, int& transparent) {
     return true;
 }
 
-int ReadImage(GifByteSource& source, GifColorTable& table, bool haveTable, GifPictureTarget& target,
-              int transparent) {
+int ReadFirstImage(GifByteSource& source, GifColorTable& table, bool haveTable, GifPictureTarget& target,
+                   int transparent) {
     std::array<std::uint8_t, kImageDescriptorSize> descriptor{};
     if (source.Read(descriptor.data(), descriptor.size()) < descriptor.size()) {
         return 1;  // no complete image: nothing is made
@@ -169,7 +169,7 @@ int ReadGif(std::span<const std::uint8_t> file, GifPictureTarget& target, int& t
             }
         } else if (introducer == kImageSeparator) {
             // The first image is the picture; whatever follows it is not read.
-            return ReadImage(source, table, haveTable, target, transparent);
+            return ReadFirstImage(source, table, haveTable, target, transparent);
         } else {
             break;  // the trailer, the end of the file, or a byte that starts nothing
         }
