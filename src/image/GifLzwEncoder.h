@@ -1,0 +1,121 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace image {
+
+// Bytes on their way to a file, gathered in memory and written in large
+// pieces; without a file they simply stay in memory.
+class GifByteSink {
+public:
+    explicit GifByteSink(std::FILE* file = nullptr) : file(file) {}
+
+    void Put(std::uint8_t byte) { buffer.push_back(byte); }
+    void Write(const std::uint8_t* bytes, std::size_t n);
+    // Writes out what is buffered and flushes the file; false when the file
+    // reports an error (of this or of any earlier write).
+    bool Flush();
+    // Everything put so far (all of it when there is no file).
+    const std::vector<std::uint8_t>& Bytes() const { return buffer; }
+
+private:
+    static constexpr std::size_t kSpillSize = std::size_t{1} << 20;
+
+    std::FILE* file;
+    std::vector<std::uint8_t> buffer;
+};
+
+// The pixels of a bottom-up picture of 1 to 8 bits per pixel in GIF order:
+// top row first, each row left to right, as 8-bit palette indices. Pixels of
+// fewer than 8 bits are taken from their bits, most significant first.
+class GifPixelSource {
+public:
+    GifPixelSource(const std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height, int bitCount);
+
+    int Width() const { return width; }
+    // The next pixel's index (0–255), or -1 once every pixel has been read.
+    int NextPixel();
+    // The rest of the current row (all of it unless NextPixel was used) as
+    // 8-bit indices, and the count in `count`; nullptr once every pixel has
+    // been read.
+    const std::uint8_t* NextRow(int& count);
+
+private:
+    const std::uint8_t* RowAddress() const { return pixels + static_cast<std::ptrdiff_t>(row) * rowBytes; }
+    int IndexAt(const std::uint8_t* rowStart, int x) const;
+    void MoveOn(int count);
+
+    const std::uint8_t* pixels;
+    std::ptrdiff_t rowBytes;
+    int width;
+    int height;
+    int bitCount;
+    int column = 0;
+    int row;  // in the picture's bottom-up order
+    std::int64_t pixelsLeft;
+    std::vector<std::uint8_t> line;
+};
+
+// The hashed LZW encoder of the GIF writer: minimum code size 8, codes of 9
+// to 12 bits, a table reset when 4096 codes are in use, the code stream cut
+// into data sub-blocks of 254 bytes. All its tables belong to the object.
+class GifLzwEncoder {
+public:
+    static constexpr int kMinimumCodeSize = 8;
+    static constexpr int kInitialWidth = kMinimumCodeSize + 1;
+    static constexpr int kMaxWidth = 12;
+    static constexpr int kMaxCodes = 1 << kMaxWidth;
+    static constexpr int kClearCode = 1 << kMinimumCodeSize;
+    static constexpr int kEndCode = kClearCode + 1;
+    static constexpr int kFirstFree = kClearCode + 2;
+    static constexpr int kHashSize = 5003;  // a prime comfortably above 4096
+    static constexpr int kHashShift = 4;
+    static constexpr int kPacketSize = 254;
+
+    explicit GifLzwEncoder(GifByteSink& sink) : sink(sink) {}
+
+    // Writes the data sub-blocks of every pixel of the source (not the
+    // minimum code size before them, nor the terminator after them).
+    void Compress(GifPixelSource& pixels);
+
+    // Appends one code of the current width to the bit stream, then widens
+    // the codes when the table has outgrown them or narrows them after a
+    // reset; the end code also writes out every bit and byte still held.
+    void OutputCode(int code);
+    // Empties the string table and sends a clear code.
+    void ResetTable();
+    void PutPacketByte(std::uint8_t byte) {
+        packet[static_cast<std::size_t>(packetCount++)] = byte;
+        if (packetCount == kPacketSize) {
+            FlushPacket();
+        }
+    }
+    // Writes the bytes collected so far as one sub-block (length byte first).
+    void FlushPacket();
+
+private:
+    void StartStream();
+    void ClearHash() { hashKeys.fill(-1); }
+
+    GifByteSink& sink;
+
+    // The string table as an open-addressed hash: key (pixel << 12) + prefix
+    // code, and the code given to that string; -1 marks an empty slot.
+    std::array<std::int32_t, kHashSize> hashKeys{};
+    std::array<std::uint16_t, kHashSize> hashCodes{};
+
+    int codeWidth = kInitialWidth;
+    int largestCode = (1 << kInitialWidth) - 1;
+    int nextFree = kFirstFree;
+    bool clearPending = false;
+    std::uint32_t accumulator = 0;
+    int bitCount = 0;
+    std::array<std::uint8_t, 256> packet{};
+    int packetCount = 0;
+};
+
+}  // namespace image

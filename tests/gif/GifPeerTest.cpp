@@ -1,0 +1,204 @@
+// Our GIF codec against two independent ones: giflib both ways, and files
+// written by ImageMagick.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include <gif_lib.h>
+
+#include "gif/GifTestSupport.h"
+#include "support/RunCommand.h"
+#include "support/TempFolder.h"
+
+using gif_test::MemoryPicture;
+
+namespace {
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;  // top row first
+    std::vector<std::uint8_t> rgb;     // the colour table that applies
+    int transparent = -1;
+};
+
+struct MemoryReader {
+    const std::vector<std::uint8_t>* bytes;
+    std::size_t at = 0;
+};
+
+int ReadFromMemory(GifFileType* gif, GifByteType* out, int n) {
+    auto* reader = static_cast<MemoryReader*>(gif->UserData);
+    auto count = std::min(static_cast<std::size_t>(n), reader->bytes->size() - reader->at);
+    std::memcpy(out, reader->bytes->data() + reader->at, count);
+    reader->at += count;
+    return static_cast<int>(count);
+}
+
+int WriteToMemory(GifFileType* gif, const GifByteType* bytes, int n) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
+    out->insert(out->end(), bytes, bytes + n);
+    return n;
+}
+
+Decoded GiflibDecode(const std::vector<std::uint8_t>& file) {
+    MemoryReader reader{&file};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, ReadFromMemory, &error);
+    EXPECT_NE(gif, nullptr);
+    Decoded d;
+    if (gif == nullptr) {
+        return d;
+    }
+    EXPECT_EQ(DGifSlurp(gif), GIF_OK);  // puts interlaced rows in order
+    if (gif->ImageCount > 0) {
+        const SavedImage& image = gif->SavedImages[0];
+        d.width = image.ImageDesc.Width;
+        d.height = image.ImageDesc.Height;
+        d.pixels.assign(image.RasterBits, image.RasterBits + d.width * d.height);
+        ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+        for (int i = 0; map != nullptr && i < map->ColorCount; ++i) {
+            d.rgb.insert(d.rgb.end(), {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue});
+        }
+        GraphicsControlBlock control;
+        if (DGifSavedExtensionToGCB(gif, 0, &control) == GIF_OK) {
+            d.transparent = control.TransparentColor;
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return d;
+}
+
+std::vector<std::uint8_t> GiflibEncode(int w, int h, const std::vector<std::uint8_t>& pixels,
+                                       const std::vector<std::uint8_t>& rgb, bool interlaced) {
+    std::vector<std::uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, WriteToMemory, &error);
+    int count = static_cast<int>(rgb.size() / 3);
+    ColorMapObject* map = GifMakeMapObject(count, reinterpret_cast<const GifColorType*>(rgb.data()));
+    EXPECT_EQ(EGifPutScreenDesc(gif, w, h, 8, 0, map), GIF_OK);
+    EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, w, h, interlaced, nullptr), GIF_OK);
+    std::vector<int> order;
+    for (auto [start, step] : interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                         : std::vector<std::pair<int, int>>{{0, 1}}) {
+        for (int y = start; y < h; y += step) {
+            order.push_back(y);
+        }
+    }
+    for (int y : order) {
+        auto* line = const_cast<GifPixelType*>(pixels.data() + static_cast<std::ptrdiff_t>(y) * w);
+        EXPECT_EQ(EGifPutLine(gif, line, w), GIF_OK);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+struct Case {
+    int width;
+    int colors;
+    bool flat;
+};
+
+// Widths from 1 to 5000, 2 to 256 colours, noise and flat areas.
+const Case kCases[] = {{1, 2, false},   {2, 3, true},     {3, 256, false},  {7, 5, false},   {64, 16, true},
+                       {255, 255, false}, {256, 4, true}, {333, 128, false}, {1000, 2, true}, {1000, 256, true},
+                       {2500, 64, false}, {5000, 7, true}, {5000, 256, false}};
+
+int HeightFor(int width) { return std::max(1, std::min(150, 60000 / width)); }
+
+std::vector<std::uint8_t> PaddedTable(const std::vector<std::uint8_t>& rgb) {
+    std::size_t entries = 2;
+    while (entries * 3 < rgb.size()) {
+        entries *= 2;
+    }
+    auto table = rgb;
+    table.resize(entries * 3, 0);
+    return table;
+}
+
+TEST(GifPeers, GiflibDecodesWhatWeWrite) {
+    std::uint32_t seed = 1;
+    for (const Case& c : kCases) {
+        int h = HeightFor(c.width);
+        auto pixels = gif_test::MakePixels(c.width, h, c.colors, c.flat, ++seed);
+        auto rgb = gif_test::RgbTable(c.colors, seed);
+        gif_test::SourcePicture picture(c.width, h, pixels);
+        std::vector<platform::PaletteEntry> palette;
+        for (std::size_t i = 0; i < rgb.size(); i += 3) {
+            palette.push_back({rgb[i], rgb[i + 1], rgb[i + 2], 0});
+        }
+        picture.SetPalette(palette);
+        Decoded d = GiflibDecode(picture.Encode());
+        EXPECT_EQ(d.width, c.width);
+        EXPECT_EQ(d.height, h);
+        EXPECT_EQ(d.pixels, pixels) << c.width << " " << c.colors;
+        ASSERT_EQ(d.rgb.size(), 768u);
+        EXPECT_TRUE(std::equal(rgb.begin(), rgb.end(), d.rgb.begin()));
+    }
+}
+
+TEST(GifPeers, WeDecodeWhatGiflibWrites) {
+    std::uint32_t seed = 100;
+    for (const Case& c : kCases) {
+        for (bool interlaced : {false, true}) {
+            int h = HeightFor(c.width);
+            auto pixels = gif_test::MakePixels(c.width, h, c.colors, c.flat, ++seed);
+            auto rgb = PaddedTable(gif_test::RgbTable(c.colors, seed));
+            MemoryPicture read;
+            int transparent = -1;
+            ASSERT_EQ(image::ReadGif(GiflibEncode(c.width, h, pixels, rgb, interlaced), read, transparent), 1);
+            EXPECT_EQ(read.Pixels(), pixels) << c.width << " " << c.colors << " " << interlaced;
+            ASSERT_EQ(read.palette->count * 3, static_cast<int>(rgb.size()));
+            for (std::size_t i = 0; i < rgb.size() / 3; ++i) {
+                ASSERT_EQ(read.palette->red[i], rgb[3 * i]);
+                ASSERT_EQ(read.palette->blue[i], rgb[3 * i + 2]);
+            }
+        }
+    }
+}
+
+TEST(GifPeers, WeDecodeWhatImageMagickWrites) {
+    testing_support::TempFolder folder;
+    struct Job {
+        int width, height, colors;
+        bool flat;
+        std::string options;
+    };
+    const Job jobs[] = {{1, 1, 2, false, ""},
+                        {300, 200, 200, false, ""},
+                        {517, 233, 12, true, "-interlace GIF"},
+                        {64, 64, 4, true, "-transparent 'rgb(0,0,0)'"}};
+    std::uint32_t seed = 50;
+    for (const Job& job : jobs) {
+        // A PPM picture whose colours are all distinct, so no colour is merged.
+        auto pixels = gif_test::MakePixels(job.width, job.height, job.colors, job.flat, ++seed);
+        std::ofstream ppm(folder / "in.ppm", std::ios::binary);
+        ppm << "P6\n" << job.width << " " << job.height << "\n255\n";
+        for (auto v : pixels) {
+            ppm.put(static_cast<char>(v)).put(static_cast<char>(255 - v)).put(static_cast<char>(v * 7));
+        }
+        ppm.close();
+        auto result = testing_support::RunShell(
+            "convert " + testing_support::ShellQuote(folder / "in.ppm") + " " + job.options + " " +
+                testing_support::ShellQuote(folder / "out.gif"),
+            folder);
+        ASSERT_EQ(result.status, 0) << result.err;
+        auto file = testing_support::ReadFileBytes(folder / "out.gif");
+        Decoded peer = GiflibDecode(file);
+        MemoryPicture read;
+        int transparent = -1;
+        ASSERT_EQ(image::ReadGif(file, read, transparent), 1);
+        EXPECT_EQ(read.width, peer.width);
+        EXPECT_EQ(read.Pixels(), peer.pixels) << job.options;
+        EXPECT_EQ(transparent, peer.transparent);
+        for (std::size_t i = 0; i < peer.rgb.size() / 3; ++i) {
+            if (static_cast<int>(i) != transparent) {
+                ASSERT_EQ(read.palette->green[i], peer.rgb[3 * i + 1]) << i;
+            }
+        }
+    }
+}
+
+}  // namespace
