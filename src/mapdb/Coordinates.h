@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -31,11 +30,12 @@ inline std::int32_t DegreesToUnits(double degrees) {
     return TruncateToInt32(degrees * kUnitsPerDegree);
 }
 
-// A corner value in degrees with five decimals ("48.85000", "-10.00000").
-inline std::string FormatDegrees(std::int32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.5f", value * (1.0 / kUnitsPerDegree));
-    return text;
-}
+// A corner value in degrees with five decimals ("48.85000", "-10.00000"),
+// with a decimal point whatever the process's locale.
+std::string FormatDegrees(std::int32_t value);
+
+// A decimal number read the way atof reads it (leading blanks, sign, digits,
+// point and exponent; 0 when there is none), whatever the process's locale.
+double ReadDecimal(const std::string& text);
 
 }  // namespace mapdb

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <locale.h>
 #include <memory>
 #include <optional>
 #include <stdlib.h>
@@ -29,13 +28,6 @@ constexpr std::size_t kMaxSideLine = 4096;
 
 constexpr std::string_view kNumberCharacters = "1234567890.-";
 constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
-
-// A decimal number read the way atof reads it (leading blanks, sign, digits,
-// point and exponent; 0 when there is none), whatever the process's locale.
-double ReadDecimal(const std::string& text) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return cLocale != locale_t{} ? strtod_l(text.c_str(), nullptr, cLocale) : std::strtod(text.c_str(), nullptr);
-}
 
 float ToSingle(double value) {
     // Beyond the float range the conversion is undefined; the typed value means "infinite".
@@ -81,7 +73,7 @@ std::pair<std::int32_t, std::int32_t> ParseSideLine(const std::string& line) {
     std::string_view first = text.substr(0, comma);
     std::string_view rest = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
     std::string_view second = rest.substr(0, rest.find(','));
-    return {mapdb::DegreesToUnits(ReadDecimal(Trim(first))), mapdb::DegreesToUnits(ReadDecimal(Trim(second)))};
+    return {mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(first))), mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(second)))};
 }
 
 enum class SideFile { kRead, kMissing, kUnreadable };
@@ -179,7 +171,7 @@ std::int32_t ParseCoordinate(const std::string& text, const std::string& negativ
         if (startsWithMinus != nullptr) {
             *startsWithMinus = begin < text.size() && text[begin] == '-';
         }
-        return ToSingle(ReadDecimal(text.substr(begin, position - begin)));
+        return ToSingle(mapdb::ReadDecimal(text.substr(begin, position - begin)));
     };
     const float degrees = nextNumber(&negativeDegrees);
     const float minutes = nextNumber(nullptr);

@@ -1,7 +1,6 @@
 #include "MapDisplay.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 
 namespace view {
 
@@ -20,13 +19,14 @@ float MemoryKB(const mapdb::MapRecord& map) {
 }
 
 std::string FormatFloat(float value) {
+    // As "%g" shows it, with a decimal point whatever the process's locale.
     char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-    return text;
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    return std::string(text, result.ptr);
 }
 
 std::int32_t ParseDegrees(const std::string& text) {
-    return DegreesToUnits(std::atof(text.c_str()));
+    return DegreesToUnits(mapdb::ReadDecimal(text));
 }
 
 }  // namespace view
