@@ -26,5 +26,7 @@ void RegisterImportCommand(CLI::App& app);
 
 // The map a selector names: "#N" for the map at index N, otherwise the one map of that name.
 std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector);
+// plandrel convert IN OUT
+void RegisterImageCommands(CLI::App& app);
 
 }  // namespace cli

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     cli::RegisterDatabaseCommands(app);
     cli::RegisterImportCommand(app);
     cli::RegisterMapCommands(app);
+    cli::RegisterImageCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -19,6 +19,13 @@ using DibBlock = std::vector<std::uint8_t>;
 
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kFileHeaderSize = 14;
+// No block may exceed 2 GiB, so that every offset inside one fits a signed 32-bit value.
+constexpr std::uint64_t kMaxDibBytes = std::uint64_t{1} << 31;
+// biCompression values.
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiRle8 = 1;
+constexpr std::uint32_t kBiRle4 = 2;
+constexpr std::uint32_t kBiBitFields = 3;
 
 // The info header's fields, read from and written to a block.
 struct BitmapInfoHeader {
@@ -54,6 +61,10 @@ std::uint32_t DibColorCount(const DibBlock& block);
 std::uint32_t ColorTableBytes(const DibBlock& block);
 // Offset of the first pixel byte inside the block.
 std::size_t DibPixelOffset(const DibBlock& block);
+// Bytes of one pixel row, padded to 4 bytes: ((bits × width + 31) / 32) × 4, without overflow.
+std::uint64_t DibRowBytes(std::uint32_t bitsPerPixel, std::uint32_t width);
+// True for the depths a block can have: 1, 2, 4, 8, 16, 24 and 32 bits per pixel.
+bool IsDibDepth(int bitsPerPixel);
 // A new zero-filled block, or none when the sizes are out of range.
 std::optional<DibBlock> NewDib(int bitsPerPixel, int width, int height);
 // A logical palette from the block's colour table (flags on every entry); none without a table.

@@ -33,31 +33,37 @@ public:
     int Create(int width, int height, int bitsPerPixel, int flags = -1);
     int CreateImpl(const std::string& name, int& type);
 
-    int GetRowBytes() const { return pictureImpl->imageRowBytes; }
-    int GetWidth() const { return pictureImpl->imageWidth; }
-    int GetHeight() const { return pictureImpl->imageHeight; }
-    int GetBitCount() const { return pictureImpl->imageBitCount; }
-    int GetFlags() const { return pictureImpl->imageFlags; }
-    bool IsInside(int x, int y) const { return pictureImpl->IsInside(x, y); }
-    int GetPixelIndex(int x, int y) const { return pictureImpl->GetPixelIndex(x, y); }
+    // Without an implementation the accessors answer as for an empty picture:
+    // 0, -1 (no pixel index), or none.
+    int GetRowBytes() const { return pictureImpl ? pictureImpl->imageRowBytes : 0; }
+    int GetWidth() const { return pictureImpl ? pictureImpl->imageWidth : 0; }
+    int GetHeight() const { return pictureImpl ? pictureImpl->imageHeight : 0; }
+    int GetBitCount() const { return pictureImpl ? pictureImpl->imageBitCount : 0; }
+    int GetFlags() const { return pictureImpl ? pictureImpl->imageFlags : 0; }
+    bool IsInside(int x, int y) const { return pictureImpl && pictureImpl->IsInside(x, y); }
+    int GetPixelIndex(int x, int y) const { return pictureImpl ? pictureImpl->GetPixelIndex(x, y) : -1; }
     int GetPixelRGB(int x, int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) const {
-        return pictureImpl->GetPixelRGB(x, y, r, g, b);
+        return pictureImpl ? pictureImpl->GetPixelRGB(x, y, r, g, b) : 0;
     }
-    int SetPixelIndex(int x, int y, int value) { return pictureImpl->SetPixelIndex(x, y, value & 0xFF); }
+    int SetPixelIndex(int x, int y, int value) {
+        return pictureImpl ? pictureImpl->SetPixelIndex(x, y, value & 0xFF) : 0;
+    }
     int SetPixelRGB(int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        return pictureImpl->SetPixelRGB(x, y, r, g, b);
+        return pictureImpl ? pictureImpl->SetPixelRGB(x, y, r, g, b) : 0;
     }
     int SetPaletteRGB(int n, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b) {
-        return pictureImpl->SetPaletteRGB(n, r, g, b);
+        return pictureImpl ? pictureImpl->SetPaletteRGB(n, r, g, b) : 0;
     }
-    int SetPaletteTriples(int n, const std::uint8_t* triples) { return pictureImpl->SetPaletteTriples(n, triples); }
+    int SetPaletteTriples(int n, const std::uint8_t* triples) {
+        return pictureImpl ? pictureImpl->SetPaletteTriples(n, triples) : 0;
+    }
     int SetPaletteObject(std::unique_ptr<CImagePalette> palette) {
-        return pictureImpl->SetPaletteObject(std::move(palette));
+        return pictureImpl ? pictureImpl->SetPaletteObject(std::move(palette)) : 0;
     }
-    CImagePalette* GetPalette() const { return pictureImpl->imagePalette.get(); }
+    CImagePalette* GetPalette() const { return pictureImpl ? pictureImpl->imagePalette.get() : nullptr; }
     bool IsValid() const { return pictureImpl && pictureImpl->HasPicture(); }
     CImageImpl* GetImpl() const { return pictureImpl.get(); }
-    std::uint8_t* GetBits() const { return pictureImpl->imageBits; }
+    std::uint8_t* GetBits() const { return pictureImpl ? pictureImpl->imageBits : nullptr; }
 
     int pictureType = IMAGE_UNKNOWN;
     std::string pictureName;

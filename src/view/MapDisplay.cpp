@@ -1,9 +1,7 @@
 #include "MapDisplay.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 
 namespace view {
 
@@ -25,26 +23,6 @@ std::string FormatFloat(float value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
     return text;
-}
-
-std::string FormatDegrees(std::int32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.5f", value * (1.0 / 3600000));
-    return text;
-}
-
-std::int32_t DegreesToUnits(double degrees) {
-    double product = degrees * 3600000.0;
-    if (std::isnan(product)) {
-        return 0;
-    }
-    if (product >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    if (product <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(product);
 }
 
 std::int32_t ParseDegrees(const std::string& text) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mapdb/Coordinates.h"
 #include "mapdb/MapRecord.h"
 
 namespace view {
@@ -16,11 +17,11 @@ float MemoryKB(const mapdb::MapRecord& map);
 // A float in general notation with six significant digits ("37.1523", "64").
 std::string FormatFloat(float value);
 // A corner value in degrees with five decimals ("48.85000").
-std::string FormatDegrees(std::int32_t value);
+using mapdb::FormatDegrees;
 // A typed corner text in degrees, read the way atof reads it, times 3,600,000,
 // truncated toward zero; values beyond the 32-bit range are clamped to it.
 std::int32_t ParseDegrees(const std::string& text);
 // Degrees times 3,600,000 truncated toward zero, clamped to the 32-bit range.
-std::int32_t DegreesToUnits(double degrees);
+using mapdb::DegreesToUnits;
 
 }  // namespace view

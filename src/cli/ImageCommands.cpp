@@ -1,0 +1,44 @@
+// Picture commands: one job each, on picture files of the image library's formats.
+#include <memory>
+#include <string>
+
+#include "Cli.h"
+#include "image/Picture.h"
+
+namespace cli {
+
+namespace {
+
+// The type a file name gives, or a CommandError that names the file.
+int TypeOf(const std::string& path) {
+    int type = image::TypeFromExtension(image::FindExtension(path));
+    if (type == image::IMAGE_UNKNOWN || type == image::IMAGE_XPM) {
+        throw CommandError(path + ": unknown picture type (use .bmp, .gif, .jpg or .png)");
+    }
+    return type;
+}
+
+void Convert(const std::string& in, const std::string& out) {
+    TypeOf(in);
+    TypeOf(out);
+    image::CPicture picture;
+    if (picture.Load(in) == 0) {
+        throw CommandError(in + ": cannot read the picture (missing, damaged or of a kind not supported)");
+    }
+    if (picture.Save(out) == 0) {
+        throw CommandError(out + ": cannot write the picture");
+    }
+}
+
+}  // namespace
+
+void RegisterImageCommands(CLI::App& app) {
+    auto in = std::make_shared<std::string>();
+    auto out = std::make_shared<std::string>();
+    CLI::App* convert = app.add_subcommand("convert", "Read a picture and write it in the format of OUT's extension");
+    convert->add_option("IN", *in, "Picture to read (.bmp, .gif, .jpg, .png)")->required();
+    convert->add_option("OUT", *out, "Picture to write; its extension chooses the format")->required();
+    convert->callback([=] { Convert(*in, *out); });
+}
+
+}  // namespace cli

@@ -1,0 +1,260 @@
+#include "PalmBitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "image/Dib.h"
+#include "palm/PalmDialogs.h"
+#include "palm/PixelOps.h"
+#include "platform/ByteOrder.h"
+#include "platform/LogicalPalette.h"
+
+namespace palm {
+
+namespace {
+
+constexpr std::array<unsigned, 4> kDepths{1, 2, 4, 8};
+
+// A decoded source picture: rows of `bitCount` bits per pixel padded to 32 bits,
+// inside the block that owns them.
+struct SourcePicture {
+    image::DibBlock block;
+    unsigned bitCount = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool topDown = false;
+    std::size_t pixelOffset = 0;
+    std::size_t stride = 0;
+    std::vector<Rgb> colors;  // 2^bitCount entries; black where the file holds none
+
+    const std::uint8_t* Row(std::uint32_t top) const {
+        std::uint32_t stored = topDown ? top : height - 1 - top;
+        return block.data() + pixelOffset + stride * stored;
+    }
+};
+
+// Parses the file image with the bitmap reader and checks that it is a picture a
+// map can be made of; none when it is not.
+std::optional<SourcePicture> ReadPicture(const std::uint8_t* bytes, std::size_t length) {
+    if (bytes == nullptr || length < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
+        return std::nullopt;
+    }
+    auto block = image::LoadBmpFromMemory(bytes, length);
+    if (!block || block->size() < image::kInfoHeaderSize) {
+        return std::nullopt;
+    }
+    const auto header = image::BitmapInfoHeader::Read(*block);
+    if (header.biBitCount != 1 && header.biBitCount != 4 && header.biBitCount != 8) {
+        return std::nullopt;
+    }
+    std::int64_t height = header.biHeight;
+    if (header.biWidth < 0 || header.biWidth > std::int32_t{kMaxMapSide} || height < -std::int64_t{kMaxMapSide} ||
+        height > std::int64_t{kMaxMapSide}) {
+        return std::nullopt;
+    }
+    SourcePicture picture;
+    picture.bitCount = header.biBitCount;
+    picture.width = static_cast<std::uint32_t>(header.biWidth);
+    picture.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
+    picture.topDown = height < 0;
+    picture.stride = AlignedRowBytes(picture.width, picture.bitCount, 32);
+    picture.pixelOffset = image::DibPixelOffset(*block);
+    // The reader promises the rows are there; a short block is refused all the same.
+    if (picture.pixelOffset > block->size() ||
+        (block->size() - picture.pixelOffset) / std::max<std::size_t>(picture.stride, 1) < picture.height) {
+        return std::nullopt;
+    }
+    std::size_t tableEntries = std::min<std::size_t>(image::DibColorCount(*block), std::size_t{1} << picture.bitCount);
+    tableEntries = std::min(tableEntries, (picture.pixelOffset - std::min(picture.pixelOffset, image::kInfoHeaderSize)) / 4);
+    picture.colors.assign(std::size_t{1} << picture.bitCount, Rgb{});
+    for (std::size_t i = 0; i < tableEntries; ++i) {
+        const std::uint8_t* entry = block->data() + image::kInfoHeaderSize + 4 * i;
+        picture.colors[i] = Rgb{entry[2], entry[1], entry[0]};
+    }
+    picture.block = std::move(*block);
+    return picture;
+}
+
+template <unsigned SourceBits>
+inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
+    if constexpr (SourceBits == 8) {
+        return row[x];
+    } else if constexpr (SourceBits == 4) {
+        return (row[x >> 1] >> ((~x & 1u) << 2)) & 0x0Fu;
+    } else {
+        return (row[x >> 3] >> (7 - (x & 7u))) & 1u;
+    }
+}
+
+// One row: each source index through the table, packed at the destination depth,
+// leftmost pixel in the high bits; the bits after the last pixel stay 0.
+template <unsigned SourceBits, unsigned DestBits>
+void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const std::uint8_t* table) {
+    if constexpr (SourceBits == 8 && DestBits == 8) {
+        (void)table;  // the table is the identity at 8 bits
+        std::memcpy(dest, source, width);
+    } else {
+        constexpr unsigned kPerByte = 8 / DestBits;
+        std::size_t x = 0;
+        for (; x + kPerByte <= width; x += kPerByte) {
+            unsigned packed = 0;
+            for (unsigned k = 0; k < kPerByte; ++k) {
+                packed = (packed << DestBits) | table[SourceIndex<SourceBits>(source, x + k)];
+            }
+            *dest++ = static_cast<std::uint8_t>(packed);
+        }
+        if (x < width) {
+            unsigned packed = 0;
+            unsigned filled = 0;
+            for (; x < width; ++x, ++filled) {
+                packed = (packed << DestBits) | table[SourceIndex<SourceBits>(source, x)];
+            }
+            *dest = static_cast<std::uint8_t>(packed << (DestBits * (kPerByte - filled)));
+        }
+    }
+}
+
+using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const std::uint8_t*);
+
+template <unsigned SourceBits>
+RowConverter ConverterTo(unsigned destBits) {
+    switch (destBits) {
+        case 1: return &ConvertRow<SourceBits, 1>;
+        case 2: return &ConvertRow<SourceBits, 2>;
+        case 4: return &ConvertRow<SourceBits, 4>;
+        default: return &ConvertRow<SourceBits, 8>;
+    }
+}
+
+RowConverter Converter(unsigned sourceBits, unsigned destBits) {
+    switch (sourceBits) {
+        case 1: return ConverterTo<1>(destBits);
+        case 4: return ConverterTo<4>(destBits);
+        default: return ConverterTo<8>(destBits);
+    }
+}
+
+unsigned DepthFromChoice(int choice) {
+    return choice >= 0 && choice < 4 ? kDepths[static_cast<std::size_t>(choice)] : 1u;
+}
+
+}  // namespace
+
+std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height) {
+    std::array<float, 4> estimates{};
+    for (std::size_t i = 0; i < kDepths.size(); ++i) {
+        std::uint64_t bytes = mapdb::kMapFieldsSize + std::uint64_t{AlignedRowBytes(width, kDepths[i], 16)} * height;
+        estimates[i] = static_cast<float>(static_cast<double>(bytes) * 0.0009765625);
+    }
+    return estimates;
+}
+
+std::array<std::uint8_t, 256> DestinationTable(const std::vector<Rgb>& colors, unsigned pixelSize,
+                                               bool withColorTable) {
+    std::array<std::uint8_t, 256> table{};
+    const std::size_t count = std::min<std::size_t>(colors.size(), table.size());
+    const std::size_t fits = std::size_t{1} << pixelSize;
+    std::optional<platform::LogicalPalette> kept;
+    for (std::size_t s = 0; s < count; ++s) {
+        const Rgb& c = colors[s];
+        unsigned value = 0;
+        if (pixelSize == 8) {
+            value = static_cast<unsigned>(s);
+        } else if (withColorTable && pixelSize == 1) {
+            value = s != 0 ? 1u : 0u;
+        } else if (withColorTable) {
+            if (s < fits) {
+                value = static_cast<unsigned>(s);
+            } else {
+                // An index the depth cannot hold would spill into the next pixel:
+                // take the nearest of the colours the table keeps instead.
+                if (!kept) {
+                    std::vector<platform::PaletteEntry> entries;
+                    for (std::size_t i = 0; i < fits; ++i) {
+                        entries.push_back({colors[i].red, colors[i].green, colors[i].blue, 0});
+                    }
+                    kept.emplace(std::move(entries));
+                }
+                value = static_cast<unsigned>(kept->GetNearestPaletteIndex(c.red, c.green, c.blue));
+            }
+        } else {
+            float luminance = Luminance(c.red, c.green, c.blue);
+            value = pixelSize == 1 ? GreyLevel1(luminance) : pixelSize == 2 ? GreyLevel2(luminance) : GreyLevel4(luminance);
+        }
+        table[s] = static_cast<std::uint8_t>(value);
+    }
+    return table;
+}
+
+std::vector<std::uint8_t> PalmColorTable(const std::vector<Rgb>& colors, std::size_t count) {
+    count = std::min<std::size_t>(count, 0xFFFF);
+    std::vector<std::uint8_t> table(2 + 4 * count, 0);
+    platform::WriteBE16(table.data(), static_cast<std::uint16_t>(count));
+    for (std::size_t i = 0; i < count && i < colors.size(); ++i) {
+        table[2 + 4 * i + 1] = colors[i].red;
+        table[2 + 4 * i + 2] = colors[i].green;
+        table[2 + 4 * i + 3] = colors[i].blue;
+    }
+    return table;
+}
+
+void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size_t length) {
+    map.data.reset();
+    auto picture = ReadPicture(bytes, length);
+    if (!picture) {
+        ShowUnsupportedFormat();
+        return;
+    }
+
+    CColorDepthDlg dialog;
+    dialog.sizeEstimates = SizeEstimates(picture->width, picture->height);
+    dialog.depthChoice = 0;
+    dialog.compress = false;
+    dialog.includeColorTable = false;
+    dialog.sourceDepth = static_cast<int>(picture->bitCount);
+    platform::GetUserInterface().DoModal(dialog);
+
+    const unsigned pixelSize = DepthFromChoice(dialog.depthChoice);
+    const bool withTable = dialog.includeColorTable;
+    const std::size_t rowBytes = AlignedRowBytes(picture->width, pixelSize, 16);
+    if (rowBytes > 0xFFFF) {
+        // 65,535 pixels at 8 bits need a row of 65,536 bytes, one more than the field holds.
+        ShowUnsupportedFormat();
+        return;
+    }
+
+    std::vector<std::uint8_t> block;
+    try {
+        std::size_t tableEntries = std::min(picture->colors.size(), std::size_t{1} << pixelSize);
+        std::vector<std::uint8_t> colorTable;
+        if (withTable) {
+            colorTable = PalmColorTable(picture->colors, tableEntries);
+        }
+        block.assign(colorTable.size() + rowBytes * picture->height, 0);
+        std::copy(colorTable.begin(), colorTable.end(), block.begin());
+        const auto table = DestinationTable(picture->colors, pixelSize, withTable);
+        const RowConverter convert = Converter(picture->bitCount, pixelSize);
+        std::uint8_t* rows = block.data() + colorTable.size();
+        for (std::uint32_t y = 0; y < picture->height; ++y) {
+            convert(picture->Row(y), rows + rowBytes * y, picture->width, table.data());
+        }
+    } catch (const std::bad_alloc&) {
+        ShowUnsupportedFormat();
+        return;
+    }
+
+    map.width = static_cast<std::uint16_t>(picture->width);
+    map.height = static_cast<std::uint16_t>(picture->height);
+    map.pixelSize = static_cast<std::uint8_t>(pixelSize);
+    map.rowBytes = static_cast<std::uint16_t>(rowBytes);
+    map.version = 2;
+    map.nextDepthOffset = {0, 0};
+    map.SetFlag(mapdb::kHasColorTable, withTable);
+    map.SetFlag(mapdb::kCompressed, dialog.compress);
+    map.data = std::move(block);
+}
+
+}  // namespace palm

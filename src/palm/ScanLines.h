@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "mapdb/MapRecord.h"
+
+namespace palm {
+
+// Palm scan-line compression. Each row is stored as the bytes in which it
+// differs from the row above, in groups of eight bytes: one flag byte per group
+// (bit 7 for the group's first byte) marks the bytes that follow it; in the top
+// row every byte is marked. The compressed rows follow a big-endian 16-bit size
+// that counts itself and every byte of the rows; any colour table stays in front.
+
+// Largest size the 16-bit size word can state.
+constexpr std::size_t kMaxCompressedSize = 0xFFFF;
+
+// Replaces the uncompressed rows of `map` (after its colour table, if any) by
+// their compressed form in one pass and one allocation, and sets the compressed
+// flag. Returns the full size of the compressed area; when it is above 65,535 the
+// size word says 65,535 although all of it is kept in `data`, so a caller that
+// stores the map should keep such a map uncompressed. Bytes that `data` lacks
+// count as zeros.
+std::size_t CompressScanLines(mapdb::MapRecord& map);
+
+// The uncompressed data block of `map` (colour table, then rowBytes × height
+// bytes): the rows expanded when the map is compressed, else a copy of its data
+// with any bytes it lacks as zeros. None when the map has no data, or when its
+// compressed rows do not expand exactly to height rows within the size word (a
+// size word of 65,535 stands for that size or more).
+std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord& map);
+
+}  // namespace palm
