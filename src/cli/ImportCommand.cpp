@@ -3,8 +3,7 @@
 #include <memory>
 
 #include "Cli.h"
-#include "palm/ColorDepthDlg.h"
-#include "palm/CoordinatesDlg.h"
+#include "palm/PalmDialogs.h"
 #include "platform/UserInterface.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
@@ -39,16 +38,16 @@ public:
 
     void DoModal(platform::CDialog& dialog) override {
         if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-            depth->radioDepth = args.depth == 8 ? 3 : args.depth == 4 ? 2 : args.depth == 2 ? 1 : 0;
+            depth->depthChoice = args.depth == 8 ? 3 : args.depth == 4 ? 2 : args.depth == 2 ? 1 : 0;
             depth->compress = args.compress;
             depth->includeColorTable = args.colorTable;
         } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
             askedForCorners = true;
             if (!args.topLeft.empty()) {
-                std::tie(corners->topLeftLat, corners->topLeftLon) = SplitCorner(args.topLeft);
+                std::tie(corners->topLeftLatitude, corners->topLeftLongitude) = SplitCorner(args.topLeft);
             }
             if (!args.bottomRight.empty()) {
-                std::tie(corners->bottomRightLat, corners->bottomRightLon) = SplitCorner(args.bottomRight);
+                std::tie(corners->bottomRightLatitude, corners->bottomRightLongitude) = SplitCorner(args.bottomRight);
             }
         }
     }

@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "image/Picture.h"
-#include "palm/Compression.h"
-#include "palm/Coordinates.h"
+#include "palm/MapLoader.h"
+#include "palm/ScanLines.h"
 #include "platform/UserInterface.h"
 
 namespace view {
@@ -60,8 +60,7 @@ ImportedMap Describe(const mapdb::MapRecord& map, int category) {
 // Compresses a tile, unless its compressed rows would not fit the 16-bit size word.
 void CompressTile(mapdb::MapRecord& tile) {
     mapdb::MapRecord compressed = tile;
-    palm::CompressScanLines(compressed);
-    if (palm::CompressedAreaFits(compressed)) {
+    if (palm::CompressScanLines(compressed) <= palm::kMaxCompressedSize) {
         tile = std::move(compressed);
     }
 }

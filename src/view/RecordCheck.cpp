@@ -1,6 +1,6 @@
 #include "RecordCheck.h"
 
-#include "palm/Compression.h"
+#include "palm/ScanLines.h"
 
 namespace view {
 
