@@ -17,5 +17,9 @@ void QtUserInterface::DoModal(platform::CDialog& dialog) {
         return;
     }
     run(*shown->dialog);
-    shown->Read();
+    // Only OK takes what the user left in the controls; any other way of
+    // closing keeps the values the core put in, and the core uses those.
+    if (shown->dialog->result() == QDialog::Accepted) {
+        shown->Read();
+    }
 }
