@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 
 #include "view/ImportFlow.h"
@@ -146,6 +147,8 @@ void CPDBView::CreateControls() {
     colorTable = qobject_cast<QCheckBox*>(Control(1046));
     compressed = qobject_cast<QCheckBox*>(Control(1045));
     name->setMaxLength(view::MapListForm::kNameLimit);
+    // A character the handheld's character set lacks could not be stored.
+    name->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x{1}-\\x{FF}]*")), name));
     for (QLineEdit* corner : {topLeftLat, topLeftLon, bottomRightLat, bottomRightLon}) {
         corner->setMaxLength(view::MapListForm::kCornerLimit);
     }

@@ -62,7 +62,7 @@ std::optional<MapPixels> RenderMap(const mapdb::MapRecord& map) {
         const std::uint8_t* row = block->data() + rowsStart + y * rowBytes;
         for (std::size_t x = 0; x < map.width; ++x) {
             const unsigned shift = (perByte - 1 - static_cast<unsigned>(x % perByte)) * depth;
-            const unsigned value = (row[x / perByte] >> shift) & mask;
+            const unsigned value = (unsigned{row[x / perByte]} >> shift) & mask;
             pixels.argb[y * map.width + x] = palette[value];
         }
     }

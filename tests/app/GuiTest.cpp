@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QDir>
 #include <QDockWidget>
@@ -269,6 +271,10 @@ private slots:
             QCOMPARE(list->currentItem()->data(Qt::UserRole).toULongLong(), zurich);
         }
         QCOMPARE(ListedNames(h.app), (QStringList{"Aarau", "Basel", "Geneva"}));
+        // Only characters of the handheld's 8-bit set are taken.
+        QKeyEvent euro(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u20AC"));
+        QApplication::sendEvent(name, &euro);
+        QCOMPARE(name->text(), QStringLiteral("Aarau"));
         QTest::keyClicks(name, "-Nord-Ost");
         QCOMPARE(name->text(), QStringLiteral("Aarau-Nord-"));
         QCOMPARE(ListedNames(h.app), (QStringList{"Aarau-Nord-", "Basel", "Geneva"}));
