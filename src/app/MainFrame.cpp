@@ -247,7 +247,8 @@ void CMainFrame::dropEvent(QDropEvent* event) {
         }
     }
     event->acceptProposedAction();
-    OnDropFiles(paths);
+    // The import's dialogs are modal: run them once the drag has ended, not inside it.
+    QMetaObject::invokeMethod(this, [this, paths] { OnDropFiles(paths); }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

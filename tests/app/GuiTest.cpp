@@ -1,6 +1,9 @@
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QCheckBox>
 #include <QDir>
 #include <QDockWidget>
@@ -485,6 +488,20 @@ private slots:
         frame->OnDropFiles(pictures);
         QCOMPARE(ListedNames(h.app), (QStringList{"One", "Osaka", "Tokyo"}));
         QCOMPARE(h.DialogTitles(), (QStringList{"Choose the color depth of the map"}));
+    }
+
+    void dropEventsCarryLocalFiles() {
+        WriteDatabase(Path("Europe.pdb"), {TestMap("Paris", 10)});
+        Harness h;
+        QVERIFY(h.Start());
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(Path("Europe.pdb"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.app.GetMainFrame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.app.GetMainFrame(), &drop);
+        QTRY_COMPARE(ListedNames(h.app), (QStringList{"Paris"}));
     }
 
     void longDroppedPathsAreUsedWhole() {
