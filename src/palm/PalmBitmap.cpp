@@ -89,12 +89,28 @@ inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
     }
 }
 
+// The destination table once per position in a destination byte, each value
+// already shifted to its bits, so that the pixels of one byte are looked up
+// independently and ORed together.
+using PositionedTables = std::array<std::array<std::uint8_t, 256>, 8>;
+
+PositionedTables Positioned(const std::array<std::uint8_t, 256>& table, unsigned destBits) {
+    PositionedTables positioned{};
+    const unsigned perByte = 8 / destBits;
+    for (unsigned k = 0; k < perByte; ++k) {
+        for (std::size_t s = 0; s < table.size(); ++s) {
+            positioned[k][s] = static_cast<std::uint8_t>(table[s] << (destBits * (perByte - 1 - k)));
+        }
+    }
+    return positioned;
+}
+
 // One row: each source index through the table, packed at the destination depth,
 // leftmost pixel in the high bits; the bits after the last pixel stay 0.
 template <unsigned SourceBits, unsigned DestBits>
-void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const std::uint8_t* table) {
+void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const PositionedTables& tables) {
     if constexpr (SourceBits == 8 && DestBits == 8) {
-        (void)table;  // the table is the identity at 8 bits
+        (void)tables;  // the table is the identity at 8 bits
         std::memcpy(dest, source, width);
     } else {
         constexpr unsigned kPerByte = 8 / DestBits;
@@ -102,22 +118,21 @@ void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t widt
         for (; x + kPerByte <= width; x += kPerByte) {
             unsigned packed = 0;
             for (unsigned k = 0; k < kPerByte; ++k) {
-                packed = (packed << DestBits) | table[SourceIndex<SourceBits>(source, x + k)];
+                packed |= tables[k][SourceIndex<SourceBits>(source, x + k)];
             }
             *dest++ = static_cast<std::uint8_t>(packed);
         }
-        if (x < width) {
-            unsigned packed = 0;
-            unsigned filled = 0;
-            for (; x < width; ++x, ++filled) {
-                packed = (packed << DestBits) | table[SourceIndex<SourceBits>(source, x)];
-            }
-            *dest = static_cast<std::uint8_t>(packed << (DestBits * (kPerByte - filled)));
+        unsigned packed = 0;
+        for (unsigned k = 0; x < width; ++x, ++k) {
+            packed |= tables[k][SourceIndex<SourceBits>(source, x)];
+        }
+        if (width % kPerByte != 0) {
+            *dest = static_cast<std::uint8_t>(packed);
         }
     }
 }
 
-using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const std::uint8_t*);
+using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const PositionedTables&);
 
 template <unsigned SourceBits>
 RowConverter ConverterTo(unsigned destBits) {
@@ -235,11 +250,11 @@ void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size
         }
         block.assign(colorTable.size() + rowBytes * picture->height, 0);
         std::copy(colorTable.begin(), colorTable.end(), block.begin());
-        const auto table = DestinationTable(picture->colors, pixelSize, withTable);
+        const PositionedTables tables = Positioned(DestinationTable(picture->colors, pixelSize, withTable), pixelSize);
         const RowConverter convert = Converter(picture->bitCount, pixelSize);
         std::uint8_t* rows = block.data() + colorTable.size();
         for (std::uint32_t y = 0; y < picture->height; ++y) {
-            convert(picture->Row(y), rows + rowBytes * y, picture->width, table.data());
+            convert(picture->Row(y), rows + rowBytes * y, picture->width, tables);
         }
     } catch (const std::bad_alloc&) {
         ShowUnsupportedFormat();

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "palm/BmpExport.h"
+#include "palm/PixelOps.h"
+#include "palm/ScanLines.h"
+#include "PalmFixtures.h"
+#include "support/TempFolder.h"
+
+using namespace palm;
+using namespace palm_test;
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+class ExportAsBmpTest : public ::testing::Test, public testing_support::WithScriptedUi {
+protected:
+    TempFolder folder;
+    std::string path = folder / "Essai.bmp";
+};
+
+mapdb::MapRecord Map(std::uint16_t width, std::uint16_t height, std::uint8_t depth, Bytes data) {
+    mapdb::MapRecord map;
+    map.width = width;
+    map.height = height;
+    map.pixelSize = depth;
+    map.rowBytes = static_cast<std::uint16_t>(palm::AlignedRowBytes(width, depth, 16));
+    map.data = std::move(data);
+    return map;
+}
+
+Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t count) {
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.begin() + static_cast<std::ptrdiff_t>(offset + count)};
+}
+
+}  // namespace
+
+TEST_F(ExportAsBmpTest, OneBitMapWithGreyRampAndPaddedRowsBottomFirst) {
+    ASSERT_TRUE(ExportAsBmp(Map(10, 3, 1, {0x11, 0x12, 0x21, 0x22, 0x31, 0x32}), path));
+    const Bytes file = ReadFileBytes(path);
+    ASSERT_EQ(file.size(), 74u);
+    EXPECT_EQ(Slice(file, 0, 2), (Bytes{'B', 'M'}));
+    EXPECT_EQ(platform::ReadLE32(&file[2]), 74u);
+    EXPECT_EQ(platform::ReadLE32(&file[10]), 62u);
+    EXPECT_EQ(platform::ReadLE32(&file[14]), 40u);
+    EXPECT_EQ(platform::ReadLE32(&file[18]), 10u);
+    EXPECT_EQ(platform::ReadLE32(&file[22]), 3u);
+    EXPECT_EQ(platform::ReadLE16(&file[26]), 1u);
+    EXPECT_EQ(platform::ReadLE16(&file[28]), 1u);
+    EXPECT_EQ(platform::ReadLE32(&file[30]), 0u);
+    EXPECT_EQ(platform::ReadLE32(&file[34]), 12u);
+    EXPECT_EQ(platform::ReadLE32(&file[46]), 2u);
+    EXPECT_EQ(platform::ReadLE32(&file[50]), 2u);
+    EXPECT_EQ(Slice(file, 54, 8), (Bytes{255, 255, 255, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Slice(file, 62, 12), (Bytes{0x31, 0x32, 0, 0, 0x21, 0x22, 0, 0, 0x11, 0x12, 0, 0}));
+}
+
+TEST_F(ExportAsBmpTest, ColourTablesAndRamps) {
+    ASSERT_TRUE(ExportAsBmp(Map(4, 1, 8, {1, 2, 3, 4}), path));
+    Bytes file = ReadFileBytes(path);
+    ASSERT_EQ(file.size(), 54u + 1024u + 4u);
+    for (std::size_t i = 0; i < 256; ++i) {
+        const auto grey = static_cast<std::uint8_t>(255 - i);
+        EXPECT_EQ(Slice(file, 54 + 4 * i, 4), (Bytes{grey, grey, grey, 0}));
+    }
+    EXPECT_EQ(Slice(file, 1078, 4), (Bytes{1, 2, 3, 4}));
+
+    ASSERT_TRUE(ExportAsBmp(Map(3, 1, 2, {0x1B, 0}), path));
+    EXPECT_EQ(Slice(ReadFileBytes(path), 54, 16), (Bytes{255, 255, 255, 0, 170, 170, 170, 0, 85, 85, 85, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(ExportAsBmp(Map(3, 1, 4, {}), path));
+    EXPECT_EQ(ReadFileBytes(path)[54 + 4 * 14], 17);
+
+    // A two-entry table in a 4-bit map: its colours, then black; index bytes are not used.
+    auto map = Map(3, 1, 4, {0, 2, 9, 10, 20, 30, 9, 40, 50, 60, 0x01, 0x10});
+    map.SetFlag(mapdb::kHasColorTable, true);
+    ASSERT_TRUE(ExportAsBmp(map, path));
+    file = ReadFileBytes(path);
+    ASSERT_EQ(file.size(), 54u + 64u + 4u);
+    EXPECT_EQ(Slice(file, 54, 12), (Bytes{30, 20, 10, 0, 60, 50, 40, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Slice(file, 118, 4), (Bytes{0x01, 0x10, 0, 0}));
+
+    ASSERT_TRUE(ExportAsBmp(Map(5, 0, 1, {}), path));
+    EXPECT_EQ(ReadFileBytes(path).size(), 62u);
+}
+
+TEST_F(ExportAsBmpTest, CompressedMapIsExpandedFirst) {
+    Bytes rows(8 * 5);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = static_cast<std::uint8_t>(i % 8 < 3 ? 0x5A : i);
+    }
+    auto map = Map(8, 5, 8, rows);
+    ASSERT_TRUE(ExportAsBmp(map, path));
+    const Bytes plain = ReadFileBytes(path);
+    CompressScanLines(map);
+    ASSERT_TRUE(ExportAsBmp(map, path));
+    EXPECT_EQ(ReadFileBytes(path), plain);
+
+    map.data->pop_back();  // damaged: nothing is written
+    ASSERT_TRUE(std::filesystem::remove(path));
+    EXPECT_FALSE(ExportAsBmp(map, path));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(ui.notices.size(), 1u);
+}
+
+TEST_F(ExportAsBmpTest, FileThatCannotBeCreatedIsToldByName) {
+    const std::string bad = folder / "missing/Essai.bmp";
+    EXPECT_FALSE(ExportAsBmp(Map(4, 1, 8, {1, 2, 3, 4}), bad));
+    ASSERT_EQ(ui.notices.size(), 1u);
+    EXPECT_NE(ui.notices[0].text.find(bad), std::string::npos);
+}
+
+// Exported and converted again at the same depth and table choice, a map keeps its rows.
+TEST_F(ExportAsBmpTest, RoundTripThroughTheConversion) {
+    for (unsigned depth : {1u, 4u, 8u}) {
+        for (bool table : {false, true}) {
+            const Picture picture = RandomPicture(21, 7, 8, depth * 10);
+            auto map = Convert(ui, picture.Bmp(), depth, table);
+            ASSERT_TRUE(ExportAsBmp(map, path));
+            auto again = Convert(ui, ReadFileBytes(path), depth, table);
+            ASSERT_TRUE(again.data);
+            EXPECT_EQ(*again.data, *map.data) << depth << " bits, table " << table;
+        }
+    }
+}
