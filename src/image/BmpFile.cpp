@@ -108,11 +108,13 @@ bool ReadInfoHeader(Bytes file, std::uint64_t start, BmpLayout& layout) {
 // Refuses sizes, depths and compressions this reader cannot turn into a block.
 bool CheckPicture(BmpLayout& layout) {
     const BitmapInfoHeader& info = layout.info;
-    if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == std::numeric_limits<std::int32_t>::min() || !IsDibDepth(info.biBitCount)) {
+    if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == std::numeric_limits<std::int32_t>::min() ||
+        !IsDibDepth(info.biBitCount)) {
         return false;
     }
     layout.topDown = info.biHeight < 0;
-    layout.height = static_cast<std::uint32_t>(layout.topDown ? -static_cast<std::int64_t>(info.biHeight) : info.biHeight);
+    std::int64_t height = info.biHeight;
+    layout.height = static_cast<std::uint32_t>(layout.topDown ? -height : height);
     switch (info.biCompression) {
     case kBiRgb:
         break;
@@ -219,21 +221,36 @@ std::optional<DibBlock> ReadBmpHeader(Bytes file, std::uint64_t start, BmpLayout
     return MakeHeaderBlock(file, layout);
 }
 
+// The pixel bytes of an encoded picture: from the pixel offset up to the
+// stated size, or to the end of the file.
+std::optional<Bytes> EncodedPixels(Bytes file, const BmpLayout& layout) {
+    if (layout.pixelOffset > file.size()) {
+        return std::nullopt;
+    }
+    Bytes data = file.subspan(static_cast<std::size_t>(layout.pixelOffset));
+    if (layout.info.biSizeImage != 0 && layout.info.biSizeImage < data.size()) {
+        data = data.first(layout.info.biSizeImage);
+    }
+    return data;
+}
+
+bool IsEncoded(const BmpLayout& layout) {
+    return layout.info.biCompression == kBiRle8 || layout.info.biCompression == kBiRle4;
+}
+
+// Decodes, or with no `pixels` only checks, the pixels of the file.
 bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* pixels) {
     const BitmapInfoHeader& info = layout.info;
-    if (info.biCompression == kBiRle8 || info.biCompression == kBiRle4) {
-        if (layout.pixelOffset > file.size()) {
-            return false;
-        }
-        Bytes data = file.subspan(static_cast<std::size_t>(layout.pixelOffset));
-        if (info.biSizeImage != 0 && info.biSizeImage < data.size()) {
-            data = data.first(info.biSizeImage);
-        }
-        return DecodeBmpRle(data, info.biBitCount, static_cast<std::uint32_t>(info.biWidth), layout.height,
-                            static_cast<std::size_t>(layout.rowBytes), pixels);
+    if (IsEncoded(layout)) {
+        std::optional<Bytes> data = EncodedPixels(file, layout);
+        return data && DecodeBmpRle(*data, info.biBitCount, static_cast<std::uint32_t>(info.biWidth), layout.height,
+                                    static_cast<std::size_t>(layout.rowBytes), pixels);
     }
     if (!Holds(file, layout.pixelOffset, layout.pixelBytes)) {
         return false;
+    }
+    if (pixels == nullptr) {
+        return true;
     }
     const std::uint8_t* source = file.data() + layout.pixelOffset;
     if (!layout.topDown) {
@@ -243,7 +260,8 @@ bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* pixels) {
     // Top row first in the file: turn it into the block's bottom-up order.
     auto rowBytes = static_cast<std::size_t>(layout.rowBytes);
     for (std::uint32_t row = 0; row < layout.height; ++row) {
-        std::copy_n(source + std::size_t{row} * rowBytes, rowBytes, pixels + std::size_t{layout.height - 1 - row} * rowBytes);
+        std::copy_n(source + std::size_t{row} * rowBytes, rowBytes,
+                    pixels + std::size_t{layout.height - 1 - row} * rowBytes);
     }
     return true;
 }
@@ -282,7 +300,8 @@ std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t
     Bytes file(bytes, size);
     BmpLayout layout;
     std::optional<DibBlock> block = ReadBmpHeader(file, 0, layout);
-    if (!block) {
+    // Check the pixels before making room for them.
+    if (!block || !ReadPixels(file, layout, nullptr)) {
         return std::nullopt;
     }
     std::size_t pixelStart = block->size();
@@ -302,6 +321,9 @@ std::optional<DibBlock> LoadBmpFile(const std::string& name) {
 }
 
 std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::uint32_t n) {
+    if (file == nullptr || (buffer == nullptr && n > 0)) {
+        return 0;
+    }
     std::uint32_t left = n;
     while (left > kWritePiece) {
         if (std::fwrite(buffer, 1, kWritePiece, file) != kWritePiece) {

@@ -21,7 +21,7 @@ public:
     // Puts one pixel at the current position and moves right; pixels past the
     // right edge are dropped.
     void Put(std::uint8_t value) {
-        if (x < width && y < height) {
+        if (pixels != nullptr && x < width && y < height) {
             std::uint8_t* row = pixels + static_cast<std::size_t>(y) * rowBytes;
             if (bits == 8) {
                 row[x] = value;
@@ -72,7 +72,8 @@ bool DecodeBmpRle(std::span<const std::uint8_t> data, int bitsPerPixel, std::uin
         pos += 2;
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
-                target.Put(bitsPerPixel == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
+                int pixel = bitsPerPixel == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F);
+                target.Put(static_cast<std::uint8_t>(pixel));
             }
             continue;
         }
@@ -94,10 +95,12 @@ bool DecodeBmpRle(std::span<const std::uint8_t> data, int bitsPerPixel, std::uin
                 return false;
             }
             for (unsigned i = 0; i < value; ++i) {
-                std::uint8_t pixel = bitsPerPixel == 8 ? data[pos + i]
-                                                       : static_cast<std::uint8_t>(i % 2 == 0 ? data[pos + i / 2] >> 4
-                                                                                             : data[pos + i / 2] & 0x0F);
-                target.Put(pixel);
+                if (bitsPerPixel == 8) {
+                    target.Put(data[pos + i]);
+                } else {
+                    std::uint8_t byte = data[pos + i / 2];
+                    target.Put(static_cast<std::uint8_t>(i % 2 == 0 ? byte >> 4 : byte & 0x0F));
+                }
             }
             pos += padded;
         }

@@ -14,7 +14,9 @@ namespace image {
 // A packed device-independent bitmap: a 40-byte info header, the colour table
 // (4-byte entries blue, green, red, 0 — or 16-bit palette indices when switched
 // to index form), then the pixel rows, bottom row first, each padded to 4 bytes.
-// All numbers little-endian.
+// All numbers little-endian. Every depth up to 8 bits has a table of biClrUsed
+// entries (2, 4, 16 or 256 in a new block); deeper blocks have none, and those
+// with biCompression 3 hold the red, green and blue masks (3 words) in its place.
 using DibBlock = std::vector<std::uint8_t>;
 
 constexpr std::size_t kInfoHeaderSize = 40;
@@ -59,7 +61,7 @@ std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::ui
 // biClrUsed when not 0; else 2^biBitCount up to 8 bits; else 0.
 std::uint32_t DibColorCount(const DibBlock& block);
 std::uint32_t ColorTableBytes(const DibBlock& block);
-// Offset of the first pixel byte inside the block.
+// Offset of the first pixel byte inside the block: behind the table, or the masks.
 std::size_t DibPixelOffset(const DibBlock& block);
 // Bytes of one pixel row, padded to 4 bytes: ((bits × width + 31) / 32) × 4, without overflow.
 std::uint64_t DibRowBytes(std::uint32_t bitsPerPixel, std::uint32_t width);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <vector>
 
 #include "platform/ByteOrder.h"
@@ -33,11 +34,16 @@ PixelSpot FindPixel(const CImageImpl& image, int x, int y) {
         return {};
     }
     const DibBlock& block = *image.imageDib;
-    std::int64_t bitOffset = std::int64_t{x} * image.imageBitCount;
-    std::int64_t offset = (image.imageBits - block.data()) + std::int64_t{y} * image.imageRowBytes + bitOffset / 8;
-    std::int64_t bytes = std::max(1, image.imageBitCount / 8);
     // Members set by hand may describe more than the block holds: stay inside it.
-    if (image.imageBits < block.data() || offset + bytes > static_cast<std::int64_t>(block.size())) {
+    auto start = reinterpret_cast<std::uintptr_t>(block.data());
+    auto bits = reinterpret_cast<std::uintptr_t>(image.imageBits);
+    if (bits < start || bits - start > block.size()) {
+        return {};
+    }
+    std::int64_t bitOffset = std::int64_t{x} * image.imageBitCount;
+    auto offset = static_cast<std::int64_t>(bits - start) + std::int64_t{y} * image.imageRowBytes + bitOffset / 8;
+    std::int64_t bytes = std::max(1, image.imageBitCount / 8);
+    if (offset < 0 || offset + bytes > static_cast<std::int64_t>(block.size())) {
         return {};
     }
     int shift = image.imageBitCount < 8 ? 8 - image.imageBitCount - static_cast<int>(bitOffset % 8) : 0;
@@ -110,7 +116,8 @@ int CImageImpl::Create(int width, int height, int bitsPerPixel, int flags) {
     }
     imageDib = std::make_unique<DibBlock>(std::move(*block));
     imageBits = imageDib->data() + DibPixelOffset(*imageDib);
-    imageRowBytes = static_cast<int>(DibRowBytes(static_cast<std::uint32_t>(bitsPerPixel), static_cast<std::uint32_t>(width)));
+    imageRowBytes = static_cast<int>(
+        DibRowBytes(static_cast<std::uint32_t>(bitsPerPixel), static_cast<std::uint32_t>(width)));
     return imageRowBytes;
 }
 

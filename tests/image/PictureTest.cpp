@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "image/BmpImageImpl.h"
+#include "image/GifImageImpl.h"
+#include "image/JpgImageImpl.h"
+#include "image/Picture.h"
+#include "image/PngImageImpl.h"
+#include "platform/ByteOrder.h"
+#include "support/TempFolder.h"
+
+using image::CPicture;
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+
+TEST(PictureType, ComesFromTheExtensionWithoutRegardToCase) {
+    struct Case {
+        const char* path;
+        const char* extension;
+        int type;
+    };
+    const Case cases[] = {
+        {"map.gif", "gif", image::IMAGE_GIF}, {"MAP.Gif", "Gif", image::IMAGE_GIF},
+        {"a.BMP", "BMP", image::IMAGE_BMP},   {"a.b.jpg", "jpg", image::IMAGE_JPG},
+        {"x.PnG", "PnG", image::IMAGE_PNG},   {"map.xpm", "xpm", image::IMAGE_XPM},
+        {"map.jpeg", "jpeg", -1},             {"map.tif", "tif", -1},
+        {"map.", "", -1},                     {"map", "", -1},
+        {"dir.v2/map", "v2/map", -1},         {".bmp", "bmp", image::IMAGE_BMP},
+        {"a.aaa", "aaa", -1},                 {"a.zzz", "zzz", -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(image::FindExtension(c.path), c.extension) << c.path;
+        EXPECT_EQ(image::TypeFromExtension(image::FindExtension(c.path)), c.type) << c.path;
+    }
+}
+
+TEST(CPicture, LoadChoosesTheImplementationByExtension) {
+    TempFolder folder;
+    CPicture picture;
+    picture.Load(folder / "map.gif");
+    EXPECT_NE(dynamic_cast<image::CGifImageImpl*>(picture.GetImpl()), nullptr);
+    EXPECT_EQ(picture.pictureType, image::IMAGE_GIF);
+    EXPECT_EQ(picture.pictureName, folder / "map.gif");
+    image::CImageImpl* gif = picture.GetImpl();
+    picture.Load(folder / "MAP.Gif");
+    EXPECT_EQ(picture.GetImpl(), gif);  // same type: the implementation stays
+    picture.Load(folder / "map.png");
+    EXPECT_NE(dynamic_cast<image::CPngImageImpl*>(picture.GetImpl()), nullptr);
+    picture.Load(folder / "map.jpg");
+    auto* jpg = dynamic_cast<image::CJpgImageImpl*>(picture.GetImpl());
+    ASSERT_NE(jpg, nullptr);
+    EXPECT_EQ(jpg->imageQuality, 30);
+    EXPECT_EQ(jpg->imageFileName, folder / "map.jpg");
+    for (const char* name : {"map.jpeg", "map.xpm", "map", "map."}) {
+        EXPECT_EQ(picture.Load(folder / name), 0) << name;
+        EXPECT_EQ(picture.GetImpl(), nullptr) << name;
+    }
+    EXPECT_EQ(picture.pictureType, -1);
+    EXPECT_EQ(picture.Load(folder / "map.gif", image::IMAGE_BMP), 0);  // missing file
+    EXPECT_NE(dynamic_cast<image::CBmpImageImpl*>(picture.GetImpl()), nullptr);
+}
+
+TEST(CPicture, CreateMakesABmpPictureWhenThereIsNone) {
+    CPicture picture;
+    EXPECT_EQ(picture.Create(10, 5, 8), 12);
+    EXPECT_EQ(picture.pictureType, image::IMAGE_BMP);
+    EXPECT_TRUE(picture.pictureName.empty());
+    EXPECT_NE(dynamic_cast<image::CBmpImageImpl*>(picture.GetImpl()), nullptr);
+    EXPECT_EQ(picture.GetFlags(), 0);
+    EXPECT_TRUE(picture.IsValid());
+    CPicture colour;
+    EXPECT_EQ(colour.Create(10, 5, 24), 32);
+    EXPECT_EQ(colour.GetFlags(), 2);
+    EXPECT_EQ(colour.GetRowBytes(), 32);
+}
+
+TEST(CPicture, AnEmptyPictureSavesNothingAndAnswersSafely) {
+    TempFolder folder;
+    CPicture picture;
+    EXPECT_EQ(picture.Save(folder / "map.bmp"), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "map.bmp"));
+    EXPECT_FALSE(picture.IsValid());
+    EXPECT_EQ(picture.GetWidth(), 0);
+    EXPECT_EQ(picture.GetPixelIndex(0, 0), -1);
+    EXPECT_EQ(picture.GetPalette(), nullptr);
+    EXPECT_EQ(picture.GetBits(), nullptr);
+}
+
+TEST(CPicture, SavingUnderAnotherTypeMovesThePictureIntoTheNewClass) {
+    TempFolder folder;
+    CPicture picture;
+    int gif = image::IMAGE_GIF;
+    ASSERT_EQ(picture.CreateImpl(folder / "map.gif", gif), 1);
+    picture.pictureType = image::IMAGE_GIF;
+    image::CImageImpl* loaded = picture.GetImpl();
+    ASSERT_EQ(loaded->Create(5, 3, 8, -1), 8);
+    std::uint8_t red[16], green[16], blue[16];
+    for (std::uint8_t i = 0; i < 16; ++i) {
+        red[i] = static_cast<std::uint8_t>(i * 16);
+        green[i] = static_cast<std::uint8_t>(255 - i);
+        blue[i] = i;
+    }
+    ASSERT_EQ(loaded->SetPaletteRGB(16, red, green, blue), 1);
+    loaded->imageTransparent = 5;
+    loaded->SetPixelIndex(4, 2, 15);
+    image::CImagePalette* palette = picture.GetPalette();
+
+    EXPECT_EQ(picture.Save(folder / "map.tif"), 0);  // no class for the type: nothing changes
+    EXPECT_EQ(picture.GetImpl(), loaded);
+    EXPECT_EQ(picture.pictureType, image::IMAGE_GIF);
+
+    ASSERT_EQ(picture.Save(folder / "map.bmp", image::IMAGE_BMP), 1);
+    auto* bmp = dynamic_cast<image::CBmpImageImpl*>(picture.GetImpl());
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(picture.pictureType, image::IMAGE_BMP);
+    EXPECT_EQ(bmp->imageFileName, folder / "map.bmp");
+    EXPECT_EQ(picture.GetWidth(), 5);
+    EXPECT_EQ(picture.GetHeight(), 3);
+    EXPECT_EQ(picture.GetBitCount(), 8);
+    EXPECT_EQ(picture.GetFlags(), 3);
+    EXPECT_EQ(picture.GetPalette(), palette);
+    EXPECT_EQ(bmp->imageTransparent, 5);
+    EXPECT_EQ(picture.GetPixelIndex(4, 2), 15);
+    // The file's table holds the colours; the block's is back in index form.
+    auto file = ReadFileBytes(folder / "map.bmp");
+    ASSERT_EQ(file.size(), 14u + 40u + 1024u + 24u);
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(file[54 + 4 * i], blue[i]);
+        EXPECT_EQ(file[54 + 4 * i + 1], green[i]);
+        EXPECT_EQ(file[54 + 4 * i + 2], red[i]);
+    }
+    EXPECT_EQ(platform::ReadLE32(file.data() + 54 + 4 * 16), 0u);  // beyond the palette: black
+    for (std::size_t i = 0; i < 256; ++i) {
+        EXPECT_EQ(platform::ReadLE16(bmp->imageDib->data() + 40 + 2 * i), i);
+    }
+    EXPECT_EQ(file[14 + 40 + 1024 + 2 * 8 + 4], 15);
+
+    CPicture again;
+    ASSERT_EQ(again.Load(folder / "map.bmp"), 1);
+    EXPECT_EQ(again.GetFlags(), 3);
+    EXPECT_EQ(again.GetPixelIndex(4, 2), 15);
+    std::uint8_t r = 0, g = 0, b = 0;
+    ASSERT_EQ(again.GetPixelRGB(4, 2, r, g, b), 1);
+    EXPECT_EQ(r, red[15]);
+    EXPECT_EQ(g, green[15]);
+    EXPECT_EQ(b, blue[15]);
+}
+
+TEST(CPicture, LoadingAnotherBmpReplacesEverythingOfTheFirst) {
+    TempFolder folder;
+    CPicture eight;
+    eight.Create(2, 2, 8);
+    std::uint8_t grey[] = {0, 255};
+    eight.SetPaletteRGB(2, grey, nullptr, nullptr);
+    ASSERT_EQ(eight.Save(folder / "eight.bmp"), 1);
+    CPicture colour;
+    colour.Create(3, 2, 24);
+    colour.SetPixelRGB(2, 1, 1, 2, 3);
+    ASSERT_EQ(colour.Save(folder / "colour.bmp"), 1);
+
+    CPicture picture;
+    ASSERT_EQ(picture.Load(folder / "eight.bmp"), 1);
+    picture.GetImpl()->imageTransparent = 1;
+    ASSERT_EQ(picture.Load(folder / "colour.bmp"), 1);
+    EXPECT_EQ(picture.GetPalette(), nullptr);
+    EXPECT_EQ(picture.GetFlags(), 2);
+    EXPECT_EQ(picture.GetImpl()->imageTransparent, -1);
+    std::uint8_t r = 0, g = 0, b = 0;
+    ASSERT_EQ(picture.GetPixelRGB(2, 1, r, g, b), 1);
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(b, 3);
+
+    WriteFileBytes(folder / "broken.bmp", {'B', 'M', 0, 0});
+    EXPECT_EQ(picture.Load(folder / "broken.bmp"), 0);
+    EXPECT_EQ(picture.GetWidth(), 3);  // a failed read keeps the picture it had
+}
+
+TEST(CPicture, PaletteLessLowDepthPicturesSaveTheirOwnTable) {
+    TempFolder folder;
+    CPicture picture;
+    picture.Create(3, 1, 1);
+    picture.SetPixelIndex(1, 0, 1);
+    ASSERT_EQ(picture.Save(folder / "one.bmp"), 1);
+    CPicture again;
+    ASSERT_EQ(again.Load(folder / "one.bmp"), 1);
+    std::uint8_t r = 0, g = 0, b = 0;
+    ASSERT_EQ(again.GetPixelRGB(1, 0, r, g, b), 1);
+    EXPECT_EQ(r, 255);  // white, the second colour of a new 1-bit table
+    ASSERT_EQ(again.GetPixelRGB(0, 0, r, g, b), 1);
+    EXPECT_EQ(r, 0);
+}
