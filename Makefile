@@ -3,10 +3,11 @@
 RELEASE := build/release
 ASAN    := build/asan
 BENCH   := build/bench
+PACKAGE := build/package
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build run screenshot test test-release test-asan bench clean
+.PHONY: all deps build run screenshot test test-release test-asan bench package package-test clean
 
 all: build
 
@@ -21,6 +22,9 @@ $(ASAN)/build.ninja:
 
 $(BENCH)/build.ninja:
 	cmake -S . -B $(BENCH) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DPLANDREL_TESTS=OFF -DPLANDREL_BENCH=ON
+
+$(PACKAGE)/build.ninja:
+	cmake -S . -B $(PACKAGE) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DPLANDREL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
 
 build: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -46,5 +50,17 @@ bench: deps $(BENCH)/build.ninja
 	cmake --build $(BENCH) -j $(JOBS)
 	@scripts/run-bench $(BENCH)
 
+# The Debian package, copied here: install it with apt-get install ./navrello-plandrel_*.deb
+package: deps $(PACKAGE)/build.ninja
+	cmake --build $(PACKAGE) -j $(JOBS)
+	rm -f $(PACKAGE)/navrello-plandrel_*.deb
+	cd $(PACKAGE) && cpack -G DEB
+	cp $(PACKAGE)/navrello-plandrel_*.deb .
+
+# Builds the package, installs it, tries it and removes it again (needs root).
+package-test:
+	@scripts/package-test
+
 clean:
 	rm -rf build
+	rm -f navrello-plandrel_*.deb

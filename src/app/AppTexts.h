@@ -1,9 +1,11 @@
 #pragma once
 
+#include "plandrel/Version.h"
+
 // The application's own texts.
 inline constexpr const char* kAppTitle = "Navrello Plandrel";
 inline constexpr const char* kOrganisation = "Halvorin";
-inline constexpr const char* kVersionText = "Version 3.5";
+inline constexpr const char* kVersionText = "Version " PLANDREL_VERSION;
 inline constexpr const char* kFileFilter = "Maps database (*.pdb)";
 inline constexpr const char* kDefaultExtension = ".pdb";
 inline constexpr const char* kIdleText = "Ready";

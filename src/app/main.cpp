@@ -6,6 +6,8 @@
 #include "AppTexts.h"
 #include "MainFrame.h"
 #include "PDBApp.h"
+#include "plandrel/BuildId.h"
+#include "plandrel/Version.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ int main(int argc, char** argv) {
     // Answered before any window system is needed.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("plandrel-gui 3.5 (%s)\n", __DATE__);
+            std::fputs("plandrel-gui " PLANDREL_VERSION " (" PLANDREL_BUILD ")\n", stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -32,7 +34,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral("3.5"));
+    QApplication::setApplicationVersion(QStringLiteral(PLANDREL_VERSION));
 
     const QStringList arguments = QApplication::arguments().mid(1);
     if (arguments.size() > 1) {

@@ -3,11 +3,13 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "plandrel/BuildId.h"
+#include "plandrel/Version.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"plandrel: builds maps databases for the Navrello GPS application", "plandrel"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("plandrel 3.5 (") + __DATE__ + ")");
+    app.set_version_flag("--version", "plandrel " PLANDREL_VERSION " (" PLANDREL_BUILD ")");
     cli::RegisterDatabaseCommands(app);
     cli::RegisterImportCommand(app);
     cli::RegisterMapCommands(app);
