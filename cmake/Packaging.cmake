@@ -24,6 +24,7 @@ set(PLANDREL_MAINTAINER "Navrello Plandrel maintainers <maintainers@navrello-pla
   CACHE STRING "The Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR "DEB")
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME "navrello-plandrel")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Halvorin")
