@@ -17,8 +17,9 @@
 # the dpkg run, for installation and removal alike. scripts/package-test checks
 # that the association of ".pdb" files with the program comes and goes with it.
 
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/docs/screenshot.png"
-  DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel")
+# The user's guide, with its picture where its link expects it.
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel")
+install(FILES "${PROJECT_SOURCE_DIR}/docs/screenshot.png" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel/docs")
 
 set(PLANDREL_MAINTAINER "Navrello Plandrel maintainers <maintainers@navrello-plandrel.invalid>"
   CACHE STRING "The Maintainer field of the Debian package")
