@@ -113,21 +113,28 @@ std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord&
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
     const std::size_t tableLength = ColorTableLength(map, data);
-    std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
 
     if (!map.IsCompressed()) {
+        std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
         std::copy_n(data.begin(), std::min(data.size(), block.size()), block.begin());
         return block;
     }
     if (data.size() < tableLength + 2) {
         return std::nullopt;
     }
-    std::copy_n(data.begin(), tableLength, block.begin());
     const std::uint8_t* const start = data.data() + tableLength;
     const std::size_t sizeWord = platform::ReadBE16(start);
     const std::size_t held = data.size() - tableLength;
     // A capped size word leaves the true end to the data the map holds.
     const std::size_t limit = sizeWord == kMaxCompressedSize ? held : std::min(sizeWord, held);
+    // Every group of every row has its flag byte: rows the data cannot hold
+    // are refused before room is made for them.
+    const std::size_t flagBytes = (rowBytes + kGroup - 1) / kGroup * height;
+    if (limit < 2 || limit - 2 < flagBytes) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
+    std::copy_n(data.begin(), tableLength, block.begin());
     std::size_t in = 2;
 
     std::uint8_t* rows = block.data() + tableLength;
