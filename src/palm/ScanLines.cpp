@@ -140,7 +140,7 @@ std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord&
     std::uint8_t* rows = block.data() + tableLength;
     for (std::size_t r = 0; r < height; ++r) {
         std::uint8_t* row = rows + r * rowBytes;
-        if (r > 0) {
+        if (r > 0 && rowBytes > 0) {
             std::memcpy(row, row - rowBytes, rowBytes);  // unmarked bytes repeat the row above
         }
         for (std::size_t k = 0; k < rowBytes; k += kGroup) {
