@@ -8,7 +8,7 @@ namespace {
 
 // Uncompressed rows are copied to their full size whatever the data holds;
 // only maps whose full size is small are expanded that way.
-constexpr std::size_t kMaxPlainBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxPlainBytes = std::size_t{1} << 20;
 
 }  // namespace
 

@@ -11,16 +11,6 @@ namespace {
 
 constexpr std::size_t kGroup = 8;
 
-// Length of the colour table at the start of `data`: 0 without one. A table
-// whose count bytes are missing counts as 2 + 0 bytes.
-std::size_t ColorTableLength(const mapdb::MapRecord& map, const std::vector<std::uint8_t>& data) {
-    if (!map.HasColorTable()) {
-        return 0;
-    }
-    std::size_t count = data.size() >= 2 ? platform::ReadBE16(data.data()) : 0;
-    return 2 + 4 * count;
-}
-
 // Flag bits of the first `count` positions of a group.
 std::uint8_t LeadingBits(std::size_t count) {
     return static_cast<std::uint8_t>(0xFF00u >> count);
@@ -33,7 +23,7 @@ std::size_t CompressScanLines(mapdb::MapRecord& map) {
     const std::vector<std::uint8_t>& old = map.data ? *map.data : kNoData;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
-    const std::size_t tableLength = ColorTableLength(map, old);
+    const std::size_t tableLength = mapdb::GetColorTableSize(map);
     const std::size_t pixelLength = rowBytes * height;
 
     // A block shorter than its header says is read as if padded with zeros.
@@ -112,7 +102,7 @@ std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord&
     const std::vector<std::uint8_t>& data = *map.data;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
-    const std::size_t tableLength = ColorTableLength(map, data);
+    const std::size_t tableLength = mapdb::GetColorTableSize(map);
 
     if (!map.IsCompressed()) {
         std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);

@@ -149,3 +149,18 @@ TEST(ExpandScanLines, RowsWithoutBytesExpandToTheColourTableAlone) {
     withTable.SetFlag(mapdb::kCompressed, true);
     EXPECT_EQ(ExpandScanLines(withTable), kTwoColourTable);
 }
+
+TEST(ScanLines, AColourTableCountCutShortIsReadAsTheSizeRulesReadIt) {
+    // Found by fuzzing: with only the count's first byte held, the size rules read
+    // a count of 0x0100 while the scan-line code read 0, and the two disagreed on
+    // where the rows start.
+    auto plain = Map(2, 1, Bytes{0x01}, true);
+    ASSERT_EQ(mapdb::GetColorTableSize(plain), 2u + 4u * 256u);
+    auto expanded = ExpandScanLines(plain);
+    ASSERT_TRUE(expanded);
+    EXPECT_EQ(expanded->size(), mapdb::GetColorTableSize(plain) + 2);
+    auto compressed = plain;
+    CompressScanLines(compressed);
+    EXPECT_EQ(mapdb::GetColorTableSize(compressed), mapdb::GetColorTableSize(plain));
+    EXPECT_EQ(ExpandScanLines(compressed), expanded);
+}
