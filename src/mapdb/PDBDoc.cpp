@@ -179,6 +179,9 @@ void CPDBDoc::WriteDatabase(platform::CArchive& archive) {
             left -= piece;
         }
     }
+    // The views are told once the file is complete: a save whose last step
+    // fails gives the document back as it was, and nothing to show.
+    archive.Flush();
     UpdateAllViews(nullptr);
 }
 

@@ -89,6 +89,33 @@ private:
     bool committed = false;
 };
 
+// The archive a save writes through: the temporary file, which Flush makes
+// durable and puts under the target's name. A document that flushes its
+// archive as the last step of Store has every failure of the save, the
+// rename included, happen while it can still undo its own changes.
+class SaveArchive : public FileArchive {
+public:
+    SaveArchive(TemporaryFile& temporary, const std::string& target)
+        : FileArchive(temporary.Path(), Mode::Write), temporary(temporary), target(target) {
+        SetFileTitle(FileNameOfPath(target));
+    }
+
+    void Flush() override {
+        if (committed) {
+            return;
+        }
+        FileArchive::Flush();
+        Close();
+        temporary.CommitAs(target);
+        committed = true;
+    }
+
+private:
+    TemporaryFile& temporary;
+    std::string target;
+    bool committed = false;
+};
+
 bool IsTemporaryName(const std::string& name, const std::string& prefix) {
     if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0) {
         return false;
@@ -178,14 +205,9 @@ bool CDocument::OnSaveDocument(const std::string& path, std::string& error) {
     try {
         RemoveAbandonedTemporaryFiles(path);
         TemporaryFile temporary(path);
-        {
-            FileArchive archive(temporary.Path(), FileArchive::Mode::Write);
-            archive.SetFileTitle(FileNameOfPath(path));
-            Store(archive);
-            archive.Flush();
-            archive.Close();
-        }
-        temporary.CommitAs(path);
+        SaveArchive archive(temporary, path);
+        Store(archive);
+        archive.Flush();
     } catch (const ArchiveError& failure) {
         error = failure.what();
         return false;
