@@ -254,7 +254,8 @@ bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* out) {
         if (!data || !CodedDataCanDescribe(pixels, data->size(), kMaxPixelsPerCodedByte)) {
             return false;
         }
-        return DecodeBmpRle(*data, info.biBitCount, width, layout.height, static_cast<std::size_t>(layout.rowBytes), out);
+        auto rowBytes = static_cast<std::size_t>(layout.rowBytes);
+        return DecodeBmpRle(*data, info.biBitCount, width, layout.height, rowBytes, out);
     }
     if (!Holds(file, layout.pixelOffset, layout.pixelBytes)) {
         return false;

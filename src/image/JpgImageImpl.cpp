@@ -186,10 +186,6 @@ bool WriteStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors, std::FILE
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Reads a JPEG as an 8-bit palettised picture: grey JPEGs with a 256-step grey
 // palette, colour JPEGs reduced by the library to at most 128 colours (two-pass
 // quantisation with Floyd-Steinberg dithering, its defaults).

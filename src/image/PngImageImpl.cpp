@@ -186,10 +186,6 @@ bool WriteStage(png_structp png, png_infop info, std::FILE* file, const PngWrite
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Reads a PNG as a picture of 8 bits per pixel (palette and grey PNGs, with
 // the PNG's palette or 2, 4, 16 or 256 grey levels) or 24 bits (colour PNGs),
 // with alpha composited against the background (31, 127, 255). The PNG colour

@@ -202,7 +202,9 @@ protected:
         fs::create_directory(open);
         const std::string path = (locked / "maps.pdb").string();
         WriteFileBytes(path, oldBytes);
-        fs::permissions(path, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+        const fs::perms readWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                    fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+        fs::permissions(path, readWrite);
         fs::permissions(open, fs::perms::all);
         fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
@@ -253,9 +255,10 @@ protected:
                 problems += "the document changed; ";
             }
         }
-        if (!fs::is_directory(scratch.path / "empty.pdb") || !fs::is_empty(scratch.path / "empty.pdb") ||
-            !fs::is_directory(scratch.path / "full.pdb") || Others(scratch.path / "full.pdb", {"keep.txt"}).size() != 0 ||
-            !fs::exists(scratch.path / "full.pdb" / "keep.txt")) {
+        const fs::path empty = scratch.path / "empty.pdb";
+        const fs::path full = scratch.path / "full.pdb";
+        if (!fs::is_directory(empty) || !fs::is_empty(empty) || !fs::is_directory(full) ||
+            !Others(full, {"keep.txt"}).empty() || !fs::exists(full / "keep.txt")) {
             problems += "a folder changed; ";
         }
         if (!Others(scratch.path, {"empty.pdb", "full.pdb"}).empty()) {

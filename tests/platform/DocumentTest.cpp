@@ -147,6 +147,7 @@ TEST_F(DocumentTest, ASaveRemovesTemporaryFilesThatKilledSavesLeftButNoOthers) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{"a.pdb", ".a.pdb.Zz99Yy", ".a.pdb.toolong", ".b.pdb.Ab12Cd", "a.pdb.Ab12Cd"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{"a.pdb", ".a.pdb.Zz99Yy", ".a.pdb.toolong", ".b.pdb.Ab12Cd", "a.pdb.Ab12Cd"}));
     EXPECT_EQ(ReadAll(path), "new");
 }
