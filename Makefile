@@ -4,10 +4,14 @@ RELEASE := build/release
 ASAN    := build/asan
 BENCH   := build/bench
 PACKAGE := build/package
+FUZZ    := build/fuzz
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+# How long `make fuzz` runs each fuzz target, in seconds, and how many at a time.
+FUZZ_SECONDS ?= 300
+FUZZ_JOBS ?= 2
 
-.PHONY: all deps build run screenshot test test-release test-asan bench package package-test clean
+.PHONY: all deps build run screenshot test test-release test-asan test-fuzz fuzz fuzz-build memcheck bench package package-test clean
 
 all: build
 
@@ -19,6 +23,10 @@ $(RELEASE)/build.ninja:
 
 $(ASAN)/build.ninja:
 	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DPLANDREL_SANITIZE=ON
+
+$(FUZZ)/build.ninja:
+	cmake -S . -B $(FUZZ) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLANDREL_FUZZ=ON -DPLANDREL_TESTS=OFF \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 $(BENCH)/build.ninja:
 	cmake -S . -B $(BENCH) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DPLANDREL_TESTS=OFF -DPLANDREL_BENCH=ON
@@ -35,7 +43,8 @@ run: build
 screenshot: build
 	@scripts/screenshot $(RELEASE) docs/screenshot.png
 
-test: deps test-release test-asan
+# The fuzz replay runs before the sanitizer suite, whose summary closes the output.
+test: deps test-release test-fuzz test-asan
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -45,6 +54,25 @@ test-asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
+
+# The fuzz targets (clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
+# and their seed corpora, made from pictures and databases by the build's own tool.
+fuzz-build: $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	@scripts/make-fuzz-seeds $(FUZZ)/seeds $(FUZZ)/src/cli/plandrel
+
+# Every regression input and seed through every target, then each target for 10 s.
+test-fuzz: fuzz-build
+	ctest --test-dir $(FUZZ) -j $(JOBS) --output-on-failure
+
+# Each target for FUZZ_SECONDS; new crashes are kept in fuzz/regressions/TARGET/.
+fuzz: deps fuzz-build
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) scripts/run-fuzz $(FUZZ)
+
+# valgrind's memcheck on the command-line tool importing a picture of each format.
+memcheck: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS)
+	scripts/memcheck $(RELEASE)/src/cli/plandrel
 
 bench: deps $(BENCH)/build.ninja
 	cmake --build $(BENCH) -j $(JOBS)

@@ -14,6 +14,7 @@
 
 #include "BmpRle.h"
 #include "Dib.h"
+#include "PictureLimits.h"
 #include "platform/ByteOrder.h"
 
 namespace image {
@@ -115,6 +116,9 @@ bool CheckPicture(BmpLayout& layout) {
     layout.topDown = info.biHeight < 0;
     std::int64_t height = info.biHeight;
     layout.height = static_cast<std::uint32_t>(layout.topDown ? -height : height);
+    if (!PictureSizeAllowed(static_cast<std::uint32_t>(info.biWidth), layout.height)) {
+        return false;
+    }
     switch (info.biCompression) {
     case kBiRgb:
         break;
@@ -238,30 +242,37 @@ bool IsEncoded(const BmpLayout& layout) {
     return layout.info.biCompression == kBiRle8 || layout.info.biCompression == kBiRle4;
 }
 
-// Decodes, or with no `pixels` only checks, the pixels of the file.
-bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* pixels) {
+// Decodes the pixels of the file into `out`, or without it only checks them.
+bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* out) {
     const BitmapInfoHeader& info = layout.info;
     if (IsEncoded(layout)) {
         std::optional<Bytes> data = EncodedPixels(file, layout);
-        return data && DecodeBmpRle(*data, info.biBitCount, static_cast<std::uint32_t>(info.biWidth), layout.height,
-                                    static_cast<std::size_t>(layout.rowBytes), pixels);
+        auto width = static_cast<std::uint32_t>(info.biWidth);
+        // Codes that end the picture early leave the rest 0; a few bytes must
+        // not make room for a huge picture all the same.
+        std::uint64_t pixels = std::uint64_t{width} * layout.height;
+        if (!data || !CodedDataCanDescribe(pixels, data->size(), kMaxPixelsPerCodedByte)) {
+            return false;
+        }
+        auto rowBytes = static_cast<std::size_t>(layout.rowBytes);
+        return DecodeBmpRle(*data, info.biBitCount, width, layout.height, rowBytes, out);
     }
     if (!Holds(file, layout.pixelOffset, layout.pixelBytes)) {
         return false;
     }
-    if (pixels == nullptr) {
+    if (out == nullptr) {
         return true;
     }
     const std::uint8_t* source = file.data() + layout.pixelOffset;
     if (!layout.topDown) {
-        std::copy_n(source, layout.pixelBytes, pixels);
+        std::copy_n(source, layout.pixelBytes, out);
         return true;
     }
     // Top row first in the file: turn it into the block's bottom-up order.
     auto rowBytes = static_cast<std::size_t>(layout.rowBytes);
     for (std::uint32_t row = 0; row < layout.height; ++row) {
         std::copy_n(source + std::size_t{row} * rowBytes, rowBytes,
-                    pixels + std::size_t{layout.height - 1 - row} * rowBytes);
+                    out + std::size_t{layout.height - 1 - row} * rowBytes);
     }
     return true;
 }

@@ -3,7 +3,14 @@
 namespace image {
 
 int CBmpImageImpl::ReadImage(const std::string& fileName) {
-    std::optional<DibBlock> block = LoadBmpFile(UseName(fileName));
+    return TakeBlock(LoadBmpFile(UseName(fileName)));
+}
+
+int CBmpImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
+    return TakeBlock(LoadBmpFromMemory(bytes, size));
+}
+
+int CBmpImageImpl::TakeBlock(std::optional<DibBlock> block) {
     if (!block) {
         return 0;
     }

@@ -5,7 +5,7 @@
 namespace image::codec {
 
 bool DimensionsAllowed(std::uint64_t width, std::uint64_t height) {
-    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+    return PictureSizeAllowed(width, height);
 }
 
 std::array<std::uint8_t, 768> PaletteTriples(const CImagePalette& palette) {
@@ -25,6 +25,14 @@ std::array<std::uint8_t, 768> PaletteTriples(const CImagePalette& palette) {
 
 InputFile OpenForReading(const std::string& name) {
     return InputFile(std::fopen(name.c_str(), "rb"));
+}
+
+std::uint64_t DataBytesOf(std::FILE* file) {
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return UINT64_MAX;
+    }
+    return static_cast<std::uint64_t>(status.st_size);
 }
 
 OutputFile::OutputFile(std::string fileName) : name(std::move(fileName)) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers shared by the JPEG and PNG codecs: the size limit for pictures read
-// from files, and the files they read and write.
+// Helpers shared by the JPEG and PNG codecs: the size limit for pictures they
+// read, and the files they read and write.
 
 #include <array>
 #include <cstdint>
@@ -10,16 +10,14 @@
 #include <string>
 
 #include "ImagePalette.h"
+#include "PictureLimits.h"
 
 namespace image::codec {
 
-// Largest picture the readers accept. A file's header can claim any size, so
-// the claim is checked before anything is allocated for it. JPEG cannot
-// describe sides beyond 65500 and PNG readers are held to 65535; 2^28 pixels
-// (16384 x 16384) keeps the largest picture block at 768 MiB (24 bits per
-// pixel) and every row and block size well inside a signed 32-bit int.
-constexpr std::uint32_t kMaxSide = 65535;
-constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
+// Largest picture the readers accept (see PictureLimits.h). A file's header
+// can claim any size, so the claim is checked before anything is allocated
+// for it.
+constexpr std::uint32_t kMaxSide = static_cast<std::uint32_t>(kMaxPictureSide);
 
 // True when a picture of this size may be made.
 bool DimensionsAllowed(std::uint64_t width, std::uint64_t height);
@@ -35,6 +33,10 @@ using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens a file for reading in binary mode; none when it cannot be opened.
 InputFile OpenForReading(const std::string& name);
+
+// The size of an open file, for checking a header's claims against the data
+// behind it; the largest value when it is not known (a pipe, a device).
+std::uint64_t DataBytesOf(std::FILE* file);
 
 // A file being written. Unless Commit succeeds, the destructor closes and
 // removes it, so that a failed write leaves no partial file behind.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "GifLzwEncoder.h"
+#include "image/PictureLimits.h"
 #include "platform/LogicalPalette.h"
 
 namespace image {
@@ -43,18 +44,10 @@ public:
     virtual void SetPalette(const GifPalette& palette) = 0;
 };
 
-// Pictures up to this many pixels are made whatever the file holds, so that a
-// truncated file still gives a picture of its full size.
-constexpr std::uint64_t kGifAlwaysAllowedPixels = std::uint64_t{1} << 24;
-// No code is shorter than 3 bits and no string longer than 4096 bytes: the
-// most pixels one byte of image data can describe.
-constexpr std::uint64_t kGifMaxPixelsPerDataByte = 4096 * 8 / 3;
-// Pixel rows must stay addressable with 32-bit offsets.
-constexpr std::uint64_t kGifMaxPixelBytes = 0x7FFFFFFF;
-
-// Whether a picture of width × height may be made for an image with dataBytes
-// of data after its descriptor: its rows fit in kGifMaxPixelBytes, and above
-// kGifAlwaysAllowedPixels the data could describe that many pixels at all.
+// Whether a picture of width x height may be made for an image with dataBytes
+// of data after its descriptor: it is within the limits of every picture
+// reader, and above kAlwaysAllowedPixels the data could describe that many
+// pixels at all (see PictureLimits.h).
 bool GifPictureSizeAllowed(int width, int height, std::size_t dataBytes);
 
 // Reads a GIF file held in memory into target: the colour table of the first

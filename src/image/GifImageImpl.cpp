@@ -51,6 +51,14 @@ int CGifImageImpl::ReadImage(const std::string& fileName) {
     return ReadGifFile(UseName(fileName), target, imageTransparent);
 }
 
+int CGifImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
+    if (bytes == nullptr) {
+        return 0;
+    }
+    ImageTarget target(*this);
+    return ReadGif(std::span<const std::uint8_t>(bytes, size), target, imageTransparent);
+}
+
 int CGifImageImpl::WriteImage(const std::string& fileName) {
     GifPictureView view;
     view.width = imageWidth;

@@ -26,7 +26,7 @@ bool GifByteSink::Flush() {
 
 GifPixelSource::GifPixelSource(const std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height,
                                int bitCount)
-    : pixels(pixels), rowBytes(rowBytes), width(width), height(height), bitCount(bitCount), row(height - 1) {
+    : pixels(pixels), rowBytes(rowBytes), width(width), bitCount(bitCount), row(height - 1) {
     bool usable = pixels != nullptr && width > 0 && height > 0 && bitCount >= 1 && bitCount <= 8;
     pixelsLeft = usable ? std::int64_t{width} * height : 0;
     if (usable && bitCount < 8) {

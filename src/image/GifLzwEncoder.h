@@ -52,7 +52,6 @@ private:
     const std::uint8_t* pixels;
     std::ptrdiff_t rowBytes;
     int width;
-    int height;
     int bitCount;
     int column = 0;
     int row;  // in the picture's bottom-up order

@@ -129,19 +129,11 @@ GifPalette BuildGifPalette(const GifColorTable& table, int transparent) {
 
 bool GifPictureSizeAllowed(int width, int height, std::size_t dataBytes) {
     if (width <= 0 || height <= 0) {
-        return true;
+        return true;  // no picture can be made of it, which CreatePicture reports
     }
     auto w = static_cast<std::uint64_t>(width);
     auto h = static_cast<std::uint64_t>(height);
-    std::uint64_t rowBytes = (8 * w + 31) / 32 * 4;
-    if (rowBytes * h > kGifMaxPixelBytes) {
-        return false;
-    }
-    std::uint64_t pixels = w * h;
-    if (pixels <= kGifAlwaysAllowedPixels) {
-        return true;
-    }
-    return pixels <= kGifMaxPixelsPerDataByte * (std::uint64_t{dataBytes} + 1);
+    return PictureSizeAllowed(w, h) && CodedDataCanDescribe(w * h, dataBytes, kMaxPixelsPerCodedByte);
 }
 
 int ReadGif(std::span<const std::uint8_t> file, GifPictureTarget& target, int& transparent) {

@@ -219,6 +219,10 @@ int CImageImpl::ReadImage(const std::string&) {
     return 0;
 }
 
+int CImageImpl::ReadImageBytes(const std::uint8_t*, std::size_t) {
+    return 0;
+}
+
 int CImageImpl::WriteImage(const std::string&) {
     return 0;
 }

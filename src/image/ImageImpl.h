@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@ public:
     virtual int SetPixelIndex(int x, int y, int value);
     virtual int SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
     virtual int ReadImage(const std::string& fileName);
+    // Reads the picture from the bytes of a whole file held in memory, the same
+    // way ReadImage reads the file: 1 = read, 0 = refused.
+    virtual int ReadImageBytes(const std::uint8_t* bytes, std::size_t size);
     virtual int WriteImage(const std::string& fileName);
 
     int SetPaletteObject(std::unique_ptr<CImagePalette> palette);

@@ -63,12 +63,31 @@ struct DecompressGuard {
     ~DecompressGuard() { jpeg_destroy_decompress(cinfo); }
 };
 
-bool ReadHeaderStage(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, std::FILE* file) {
+// Where the compressed data comes from: an open file, or the bytes of a whole
+// file in memory. `dataBytes` is the size of either, for checking the header.
+struct JpegInput {
+    std::FILE* file = nullptr;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t size = 0;
+    std::uint64_t dataBytes = 0;
+};
+
+// The library's working memory (whole-image buffers of progressive or
+// colour-quantised pictures) is held to the size of the largest picture
+// block; beyond it the library reports an error instead of allocating.
+constexpr long kMaxLibraryMemory = static_cast<long>(kMaxDibBytes);
+
+bool ReadHeaderStage(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, const JpegInput* input) {
     if (setjmp(errors->stage) != 0) {
         return false;
     }
     jpeg_create_decompress(cinfo);
-    jpeg_stdio_src(cinfo, file);
+    cinfo->mem->max_memory_to_use = kMaxLibraryMemory;
+    if (input->file != nullptr) {
+        jpeg_stdio_src(cinfo, input->file);
+    } else {
+        jpeg_mem_src(cinfo, input->bytes, static_cast<unsigned long>(input->size));
+    }
     jpeg_read_header(cinfo, TRUE);
     return true;
 }
@@ -167,25 +186,20 @@ bool WriteStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors, std::FILE
     return true;
 }
 
-}  // namespace
-
 // Reads a JPEG as an 8-bit palettised picture: grey JPEGs with a 256-step grey
 // palette, colour JPEGs reduced by the library to at most 128 colours (two-pass
 // quantisation with Floyd-Steinberg dithering, its defaults).
-int CJpgImageImpl::ReadImage(const std::string& fileName) {
-    const std::string& name = UseName(fileName);
-    codec::InputFile file = codec::OpenForReading(name);
-    if (!file) {
-        return 0;
-    }
+int DecodeJpeg(CImageImpl& image, const JpegInput& input) {
     JpegErrorManager errors;
     jpeg_decompress_struct cinfo{};
     cinfo.err = InitErrorManager(errors);
     DecompressGuard guard{&cinfo};
-    if (!ReadHeaderStage(&cinfo, &errors, file.get())) {
+    if (!ReadHeaderStage(&cinfo, &errors, &input)) {
         return 0;
     }
-    if (!codec::DimensionsAllowed(cinfo.image_width, cinfo.image_height)) {
+    std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
+    if (!codec::DimensionsAllowed(cinfo.image_width, cinfo.image_height) ||
+        !CodedDataCanDescribe(pixels, input.dataBytes, kMaxPixelsPerJpegByte)) {
         return 0;
     }
     bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
@@ -201,19 +215,43 @@ int CJpgImageImpl::ReadImage(const std::string& fileName) {
     if (!StartDecompressStage(&cinfo, &errors) || cinfo.output_components != 1) {
         return 0;
     }
-    if (Create(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), 8, -1) == 0 ||
-        imageBits == nullptr || static_cast<JDIMENSION>(imageRowBytes) < cinfo.output_width) {
+    if (image.Create(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), 8, -1) == 0 ||
+        image.imageBits == nullptr || static_cast<JDIMENSION>(image.imageRowBytes) < cinfo.output_width) {
         return 0;
     }
     if (grey) {
-        SetGreyRamp(256);
+        image.SetGreyRamp(256);
     } else {
-        SetPaletteRGB(cinfo.actual_number_of_colors, cinfo.colormap[0], cinfo.colormap[1], cinfo.colormap[2]);
+        image.SetPaletteRGB(cinfo.actual_number_of_colors, cinfo.colormap[0], cinfo.colormap[1], cinfo.colormap[2]);
     }
-    if (!ReadRowsStage(&cinfo, &errors, imageBits, static_cast<std::size_t>(imageRowBytes))) {
+    if (!ReadRowsStage(&cinfo, &errors, image.imageBits, static_cast<std::size_t>(image.imageRowBytes))) {
         return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+int CJpgImageImpl::ReadImage(const std::string& fileName) {
+    codec::InputFile file = codec::OpenForReading(UseName(fileName));
+    if (!file) {
+        return 0;
+    }
+    JpegInput input;
+    input.file = file.get();
+    input.dataBytes = codec::DataBytesOf(file.get());
+    return DecodeJpeg(*this, input);
+}
+
+int CJpgImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
+    if (bytes == nullptr || size == 0) {
+        return 0;
+    }
+    JpegInput input;
+    input.bytes = bytes;
+    input.size = size;
+    input.dataBytes = size;
+    return DecodeJpeg(*this, input);
 }
 
 // Writes a baseline JPEG at imageQuality from an 8-bit picture (palette indices,

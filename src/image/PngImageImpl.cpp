@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <png.h>
@@ -59,13 +60,46 @@ struct ReadStructs {
     }
 };
 
-bool ReadHeaderStage(png_structp png, png_infop info, std::FILE* file) {
+// Where the file's bytes come from: an open file, or the bytes of a whole file
+// in memory. `dataBytes` is the size of either, for checking the header.
+struct PngInput {
+    std::FILE* file = nullptr;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t size = 0;
+    std::size_t position = 0;
+    std::uint64_t dataBytes = 0;
+};
+
+// The library's read function for bytes in memory; running out of them is a
+// fatal error, as the end of a file is.
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (input->size - input->position < count) {
+        png_error(png, "Read Error");
+    }
+    std::memcpy(out, input->bytes + input->position, count);
+    input->position += count;
+}
+
+bool ReadHeaderStage(png_structp png, png_infop info, PngInput* input) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
-    png_init_io(png, file);
+    if (input->file != nullptr) {
+        png_init_io(png, input->file);
+    } else {
+        png_set_read_fn(png, input, ReadFromMemory);
+    }
     png_read_info(png, info);
     return true;
+}
+
+// Whether the file could hold the pixels its header claims: their bits,
+// without the filter bytes, cannot be compressed beyond the deflate ratio.
+bool DataCanHoldPixels(png_structp png, png_infop info, std::uint64_t dataBytes) {
+    std::uint64_t bits = std::uint64_t{png_get_image_width(png, info)} * png_get_image_height(png, info) *
+                         png_get_channels(png, info) * png_get_bit_depth(png, info);
+    return (bits / 8 + kMaxDeflateRatio - 1) / kMaxDeflateRatio <= dataBytes;
 }
 
 // Asks for one byte per grey value or palette index, or three bytes blue,
@@ -152,18 +186,11 @@ bool WriteStage(png_structp png, png_infop info, std::FILE* file, const PngWrite
     return true;
 }
 
-}  // namespace
-
 // Reads a PNG as a picture of 8 bits per pixel (palette and grey PNGs, with
 // the PNG's palette or 2, 4, 16 or 256 grey levels) or 24 bits (colour PNGs),
 // with alpha composited against the background (31, 127, 255). The PNG colour
 // type becomes imageFlags; giving the picture a palette sets bits 0 and 1.
-int CPngImageImpl::ReadImage(const std::string& fileName) {
-    const std::string& name = UseName(fileName);
-    codec::InputFile file = codec::OpenForReading(name);
-    if (!file) {
-        return 0;
-    }
+int DecodePng(CImageImpl& image, PngInput& input) {
     ReadStructs structs;
     structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr,
                                            PngMalloc, PngFree);
@@ -178,14 +205,14 @@ int CPngImageImpl::ReadImage(const std::string& fileName) {
     png_infop info = structs.info;
     // The header's size is refused before anything is allocated for it.
     png_set_user_limits(png, codec::kMaxSide, codec::kMaxSide);
-    if (!ReadHeaderStage(png, info, file.get())) {
+    if (!ReadHeaderStage(png, info, &input)) {
         return 0;
     }
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
     int bitDepth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
-    if (!codec::DimensionsAllowed(width, height)) {
+    if (!codec::DimensionsAllowed(width, height) || !DataCanHoldPixels(png, info, input.dataBytes)) {
         return 0;
     }
     bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
@@ -210,22 +237,46 @@ int CPngImageImpl::ReadImage(const std::string& fileName) {
         rowBytes != std::size_t{width} * (colour ? 3 : 1)) {
         return 0;
     }
-    if (Create(static_cast<int>(width), static_cast<int>(height), colour ? 24 : 8, colourType) == 0 ||
-        imageBits == nullptr || static_cast<std::size_t>(imageRowBytes) < rowBytes) {
+    if (image.Create(static_cast<int>(width), static_cast<int>(height), colour ? 24 : 8, colourType) == 0 ||
+        image.imageBits == nullptr || static_cast<std::size_t>(image.imageRowBytes) < rowBytes) {
         return 0;
     }
     if (!triples.empty()) {
-        SetPaletteTriples(entryCount, triples.data());
+        image.SetPaletteTriples(entryCount, triples.data());
     } else if (!palette && !colour) {
         std::vector<std::uint8_t> levels = GreyLevels(1 << std::min(bitDepth, 8));
-        SetPaletteRGB(static_cast<int>(levels.size()), levels.data(), nullptr, nullptr);
+        image.SetPaletteRGB(static_cast<int>(levels.size()), levels.data(), nullptr, nullptr);
     }
 
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) {
-        rows[y] = imageBits + std::size_t{height - 1 - y} * static_cast<std::size_t>(imageRowBytes);
+        rows[y] = image.imageBits + std::size_t{height - 1 - y} * static_cast<std::size_t>(image.imageRowBytes);
     }
     return ReadRowsStage(png, info, rows.data()) ? 1 : 0;
+}
+
+}  // namespace
+
+int CPngImageImpl::ReadImage(const std::string& fileName) {
+    codec::InputFile file = codec::OpenForReading(UseName(fileName));
+    if (!file) {
+        return 0;
+    }
+    PngInput input;
+    input.file = file.get();
+    input.dataBytes = codec::DataBytesOf(file.get());
+    return DecodePng(*this, input);
+}
+
+int CPngImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
+    if (bytes == nullptr) {
+        return 0;
+    }
+    PngInput input;
+    input.bytes = bytes;
+    input.size = size;
+    input.dataBytes = size;
+    return DecodePng(*this, input);
 }
 
 // Writes a non-interlaced PNG whose colour type follows imageFlags: palette

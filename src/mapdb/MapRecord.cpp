@@ -50,16 +50,20 @@ std::uint32_t GetColorTableSize(const MapRecord& map) {
     return map.HasColorTable() ? 2u + 4u * DataWordAt(map, 0) : 0u;
 }
 
-std::uint32_t GetBitmapDataSize(const MapRecord& map) {
+std::uint64_t BitmapDataBytes(const MapRecord& map) {
     std::uint32_t table = GetColorTableSize(map);
     if (map.IsCompressed()) {
-        return table + DataWordAt(map, table);
+        return std::uint64_t{table} + DataWordAt(map, table);
     }
-    return table + std::uint32_t{map.rowBytes} * map.height;
+    return std::uint64_t{table} + std::uint64_t{map.rowBytes} * map.height;
+}
+
+std::uint32_t GetBitmapDataSize(const MapRecord& map) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(BitmapDataBytes(map), UINT32_MAX));
 }
 
 std::uint32_t GetRecordSize(const MapRecord& map) {
-    return static_cast<std::uint32_t>(kMapFieldsSize) + GetBitmapDataSize(map);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kMapFieldsSize + BitmapDataBytes(map), UINT32_MAX));
 }
 
 void EncodeMapFields(const MapRecord& map, std::uint8_t* out) {

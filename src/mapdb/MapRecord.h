@@ -63,6 +63,10 @@ struct MapRecord : BitmapHeader {
 // the data (the colour-table count and the compressed size word, big-endian);
 // bytes the data does not hold count as 0.
 std::uint32_t GetColorTableSize(const MapRecord& map);
+// The data size the rules give. A map read from a file can claim a colour table
+// and 65,535 rows of 65,535 bytes, a little more than 32 bits can count: the
+// exact size is BitmapDataBytes, and the two 32-bit sizes stop at 0xFFFFFFFF.
+std::uint64_t BitmapDataBytes(const MapRecord& map);
 std::uint32_t GetBitmapDataSize(const MapRecord& map);
 std::uint32_t GetRecordSize(const MapRecord& map);
 

@@ -1,6 +1,7 @@
 #include "PDBDoc.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <ctime>
 #include <numeric>
@@ -156,7 +157,7 @@ void CPDBDoc::WriteDatabase(platform::CArchive& archive) {
         }
         entries[i].offset = static_cast<std::uint32_t>(offset);
         EncodeEntry(entries[i], bytes.data() + kHeaderSize + kEntrySize * i);
-        offset += GetRecordSize(maps[i]);
+        offset += kMapFieldsSize + BitmapDataBytes(maps[i]);
     }
     archive.Write(bytes.data(), bytes.size());
     for (std::size_t i = 0; i < count; ++i) {
@@ -164,16 +165,23 @@ void CPDBDoc::WriteDatabase(platform::CArchive& archive) {
         std::uint8_t fields[kMapFieldsSize];
         EncodeMapFields(map, fields);
         archive.Write(fields, kMapFieldsSize);
-        std::size_t dataSize = GetBitmapDataSize(map);
-        std::size_t held = map.data ? std::min(dataSize, map.data->size()) : 0;
+        std::uint64_t dataSize = BitmapDataBytes(map);
+        std::size_t held = map.data ? static_cast<std::size_t>(std::min<std::uint64_t>(dataSize, map.data->size())) : 0;
         if (held != 0) {
             archive.Write(map.data->data(), held);
         }
-        if (held < dataSize) {
-            std::vector<std::uint8_t> padding(dataSize - held, 0);
-            archive.Write(padding.data(), padding.size());
+        // Data shorter than the size rules say is padded with zeros, written
+        // in pieces: the rules can claim gigabytes that the map does not hold.
+        static const std::array<std::uint8_t, 65536> kZeros{};
+        for (std::uint64_t left = dataSize - held; left > 0;) {
+            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kZeros.size()));
+            archive.Write(kZeros.data(), piece);
+            left -= piece;
         }
     }
+    // The views are told once the file is complete: a save whose last step
+    // fails gives the document back as it was, and nothing to show.
+    archive.Flush();
     UpdateAllViews(nullptr);
 }
 

@@ -25,8 +25,8 @@ public:
     // Reads a whole database; false (after the "Wrong file" notice) when the file
     // is not a maps database or is inconsistent. The document is then empty.
     bool ReadDatabase(platform::CArchive& archive);
-    // Writes the whole database, sorted, named after the archive's file title.
-    // Throws platform::ArchiveError when the archive fails.
+    // Writes the whole database, sorted, named after the archive's file title, and
+    // flushes the archive. Throws platform::ArchiveError when the archive fails.
     void WriteDatabase(platform::CArchive& archive);
 
     std::uint16_t GetMapCount() const { return header.numRecords; }

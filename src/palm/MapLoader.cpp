@@ -46,12 +46,14 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-// One line without its line break (LF or CR LF); false at the end of the file or on an error.
-bool ReadLine(std::FILE* file, std::string& line) {
+// One line without its line break (LF or CR LF), its characters taken from
+// `next` (EOF at the end); false when there were none.
+template <class NextChar>
+bool ReadLine(NextChar next, std::string& line) {
     line.clear();
     int c;
     bool any = false;
-    while ((c = std::fgetc(file)) != EOF) {
+    while ((c = next()) != EOF) {
         any = true;
         if (c == '\n') {
             break;
@@ -76,6 +78,16 @@ std::pair<std::int32_t, std::int32_t> ParseSideLine(const std::string& line) {
     return {mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(first))), mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(second)))};
 }
 
+// Sets the corners from the two lines of a side file.
+void SetCorners(mapdb::MapRecord& map, const std::string& first, const std::string& second) {
+    auto [topLeftLat, topLeftLon] = ParseSideLine(first);
+    auto [bottomRightLat, bottomRightLon] = ParseSideLine(second);
+    map.topLeftLat = topLeftLat;
+    map.topLeftLon = topLeftLon;
+    map.bottomRightLat = bottomRightLat;
+    map.bottomRightLon = bottomRightLon;
+}
+
 enum class SideFile { kRead, kMissing, kUnreadable };
 
 SideFile ReadSideFileAt(mapdb::MapRecord& map, const std::string& path, int& error) {
@@ -84,21 +96,53 @@ SideFile ReadSideFileAt(mapdb::MapRecord& map, const std::string& path, int& err
         error = errno;
         return error == ENOENT || error == ENOTDIR ? SideFile::kMissing : SideFile::kUnreadable;
     }
+    auto next = [&file] { return std::fgetc(file.get()); };
     std::string first;
     std::string second;
-    ReadLine(file.get(), first);
-    ReadLine(file.get(), second);
+    ReadLine(next, first);
+    ReadLine(next, second);
     if (std::ferror(file.get())) {
         error = errno != 0 ? errno : EIO;
         return SideFile::kUnreadable;
     }
-    auto [topLeftLat, topLeftLon] = ParseSideLine(first);
-    auto [bottomRightLat, bottomRightLon] = ParseSideLine(second);
-    map.topLeftLat = topLeftLat;
-    map.topLeftLon = topLeftLon;
-    map.bottomRightLat = bottomRightLat;
-    map.bottomRightLon = bottomRightLon;
+    SetCorners(map, first, second);
     return SideFile::kRead;
+}
+
+// Sets the corners of a converted map from its side file, or when there is
+// none from the coordinates dialog. `readSide` reads the side file; a side
+// file that cannot be read leaves the map without data.
+template <class ReadSide>
+void PlaceMap(mapdb::MapRecord& map, ReadSide readSide) {
+    if (!map.data) {
+        return;
+    }
+    switch (readSide(map)) {
+        case SideFile::kRead:
+            return;
+        case SideFile::kUnreadable:
+            map.data.reset();
+            return;
+        case SideFile::kMissing:
+            break;
+    }
+
+    // 10° N 10° W to 10° S 10° E until the user says otherwise.
+    map.topLeftLat = 36000000;
+    map.topLeftLon = -36000000;
+    map.bottomRightLat = -36000000;
+    map.bottomRightLon = 36000000;
+    CCoordinatesDlg dialog;
+    dialog.topLeftLatitude = "N 10";
+    dialog.topLeftLongitude = "W 10";
+    dialog.bottomRightLatitude = mapdb::FormatDegrees(map.bottomRightLat);
+    dialog.bottomRightLongitude = mapdb::FormatDegrees(map.bottomRightLon);
+    platform::GetUserInterface().DoModal(dialog);
+
+    map.topLeftLat = ParseCoordinate(dialog.topLeftLatitude, "Ss");
+    map.bottomRightLat = ParseCoordinate(dialog.bottomRightLatitude, "Ss");
+    map.topLeftLon = ParseCoordinate(dialog.topLeftLongitude, "Ww");
+    map.bottomRightLon = ParseCoordinate(dialog.bottomRightLongitude, "Ww");
 }
 
 // The whole file as bytes; none with `error` set when it cannot be read, and
@@ -193,6 +237,16 @@ bool ReadSideFile(mapdb::MapRecord& map, const std::string& path) {
     return ReadSideFileAt(map, path, error) == SideFile::kRead;
 }
 
+void ReadSideText(mapdb::MapRecord& map, std::string_view text) {
+    std::size_t at = 0;
+    auto next = [&] { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; };
+    std::string first;
+    std::string second;
+    ReadLine(next, first);
+    ReadLine(next, second);
+    SetCorners(map, first, second);
+}
+
 void LoadMapFromBmp(mapdb::MapRecord& map, const std::string& path) {
     int error = 0;
     auto bytes = ReadWholeFile(path, error);
@@ -207,38 +261,28 @@ void LoadMapFromBmp(mapdb::MapRecord& map, const std::string& path) {
     map.SetName(MapNameFromPath(path));
     BuildPalmBitmap(map, bytes->data(), bytes->size());
     bytes.reset();
-    if (!map.data) {
-        return;
-    }
+    PlaceMap(map, [&path](mapdb::MapRecord& placed) {
+        const std::string sidePath = SideFilePath(path);
+        int sideError = 0;
+        SideFile side = ReadSideFileAt(placed, sidePath, sideError);
+        if (side == SideFile::kUnreadable) {
+            ShowFileError("Cannot open", sidePath, sideError);
+        }
+        return side;
+    });
+}
 
-    const std::string sidePath = SideFilePath(path);
-    switch (ReadSideFileAt(map, sidePath, error)) {
-        case SideFile::kRead:
-            return;
-        case SideFile::kUnreadable:
-            ShowFileError("Cannot open", sidePath, error);
-            map.data.reset();
-            return;
-        case SideFile::kMissing:
-            break;
-    }
-
-    // 10° N 10° W to 10° S 10° E until the user says otherwise.
-    map.topLeftLat = 36000000;
-    map.topLeftLon = -36000000;
-    map.bottomRightLat = -36000000;
-    map.bottomRightLon = 36000000;
-    CCoordinatesDlg dialog;
-    dialog.topLeftLatitude = "N 10";
-    dialog.topLeftLongitude = "W 10";
-    dialog.bottomRightLatitude = mapdb::FormatDegrees(map.bottomRightLat);
-    dialog.bottomRightLongitude = mapdb::FormatDegrees(map.bottomRightLon);
-    platform::GetUserInterface().DoModal(dialog);
-
-    map.topLeftLat = ParseCoordinate(dialog.topLeftLatitude, "Ss");
-    map.bottomRightLat = ParseCoordinate(dialog.bottomRightLatitude, "Ss");
-    map.topLeftLon = ParseCoordinate(dialog.topLeftLongitude, "Ww");
-    map.bottomRightLon = ParseCoordinate(dialog.bottomRightLongitude, "Ww");
+void LoadMapFromBmpBytes(mapdb::MapRecord& map, const std::string& path, const std::uint8_t* bytes,
+                         std::size_t length, const std::optional<std::string>& sideText) {
+    map.SetName(MapNameFromPath(path));
+    BuildPalmBitmap(map, bytes, length);
+    PlaceMap(map, [&sideText](mapdb::MapRecord& placed) {
+        if (!sideText) {
+            return SideFile::kMissing;
+        }
+        ReadSideText(placed, *sideText);
+        return SideFile::kRead;
+    });
 }
 
 }  // namespace palm

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "mapdb/MapRecord.h"
 
@@ -14,12 +17,18 @@ namespace palm {
 // succeeded; a picture that cannot be read, a picture that is refused and a side
 // file that exists but cannot be read leave it empty, each after a notice.
 void LoadMapFromBmp(mapdb::MapRecord& map, const std::string& path);
+// The same for a bitmap file already in memory: `path` names the map, and
+// `sideText` is the text of its side file (none: there is no side file).
+void LoadMapFromBmpBytes(mapdb::MapRecord& map, const std::string& path, const std::uint8_t* bytes,
+                         std::size_t length, const std::optional<std::string>& sideText);
 
 // Sets the four corners from a side file of two lines, "latitude,longitude" of
 // the top-left and of the bottom-right corner, in decimal degrees (a missing
 // line or value reads as 0). Returns false, changing nothing, when the file
 // cannot be opened or read.
 bool ReadSideFile(mapdb::MapRecord& map, const std::string& path);
+// The same for the text of a side file.
+void ReadSideText(mapdb::MapRecord& map, std::string_view text);
 
 // A typed coordinate in milliseconds of arc: up to three numbers (degrees,
 // minutes, seconds) separated by anything but digits, "." and "-". A leading

@@ -11,16 +11,6 @@ namespace {
 
 constexpr std::size_t kGroup = 8;
 
-// Length of the colour table at the start of `data`: 0 without one. A table
-// whose count bytes are missing counts as 2 + 0 bytes.
-std::size_t ColorTableLength(const mapdb::MapRecord& map, const std::vector<std::uint8_t>& data) {
-    if (!map.HasColorTable()) {
-        return 0;
-    }
-    std::size_t count = data.size() >= 2 ? platform::ReadBE16(data.data()) : 0;
-    return 2 + 4 * count;
-}
-
 // Flag bits of the first `count` positions of a group.
 std::uint8_t LeadingBits(std::size_t count) {
     return static_cast<std::uint8_t>(0xFF00u >> count);
@@ -33,7 +23,7 @@ std::size_t CompressScanLines(mapdb::MapRecord& map) {
     const std::vector<std::uint8_t>& old = map.data ? *map.data : kNoData;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
-    const std::size_t tableLength = ColorTableLength(map, old);
+    const std::size_t tableLength = mapdb::GetColorTableSize(map);
     const std::size_t pixelLength = rowBytes * height;
 
     // A block shorter than its header says is read as if padded with zeros.
@@ -112,28 +102,35 @@ std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord&
     const std::vector<std::uint8_t>& data = *map.data;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
-    const std::size_t tableLength = ColorTableLength(map, data);
-    std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
+    const std::size_t tableLength = mapdb::GetColorTableSize(map);
 
     if (!map.IsCompressed()) {
+        std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
         std::copy_n(data.begin(), std::min(data.size(), block.size()), block.begin());
         return block;
     }
     if (data.size() < tableLength + 2) {
         return std::nullopt;
     }
-    std::copy_n(data.begin(), tableLength, block.begin());
     const std::uint8_t* const start = data.data() + tableLength;
     const std::size_t sizeWord = platform::ReadBE16(start);
     const std::size_t held = data.size() - tableLength;
     // A capped size word leaves the true end to the data the map holds.
     const std::size_t limit = sizeWord == kMaxCompressedSize ? held : std::min(sizeWord, held);
+    // Every group of every row has its flag byte: rows the data cannot hold
+    // are refused before room is made for them.
+    const std::size_t flagBytes = (rowBytes + kGroup - 1) / kGroup * height;
+    if (limit < 2 || limit - 2 < flagBytes) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> block(tableLength + rowBytes * height, 0);
+    std::copy_n(data.begin(), tableLength, block.begin());
     std::size_t in = 2;
 
     std::uint8_t* rows = block.data() + tableLength;
     for (std::size_t r = 0; r < height; ++r) {
         std::uint8_t* row = rows + r * rowBytes;
-        if (r > 0) {
+        if (r > 0 && rowBytes > 0) {
             std::memcpy(row, row - rowBytes, rowBytes);  // unmarked bytes repeat the row above
         }
         for (std::size_t k = 0; k < rowBytes; k += kGroup) {

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,30 +23,44 @@ std::string FolderOfPath(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A temporary file beside the target, removed unless it is committed.
+// Temporary files are named ".NAME.XXXXXX" beside the target NAME.
+std::string TemporaryPrefix(const std::string& target) {
+    std::string prefix(1, '.');
+    prefix += FileNameOfPath(target);
+    prefix += '.';
+    return prefix;
+}
+
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+// A temporary file beside the target, removed unless it is committed. While
+// it exists its creator holds an exclusive lock on it, which the system
+// releases when the process ends, however it ends: a temporary file that
+// nobody holds was left by a save that was killed.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& target) {
-        std::string pattern = FolderOfPath(target) + "/." + FileNameOfPath(target) + ".XXXXXX";
+        std::string pattern = FolderOfPath(target) + "/" + TemporaryPrefix(target) + "XXXXXX";
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
-        int fd = ::mkstemp(name.data());
+        fd = ::mkstemp(name.data());
         if (fd < 0) {
             throw ArchiveError("cannot write " + target + ": " + std::strerror(errno));
         }
-        ::close(fd);
         path = name.data();
+        ::flock(fd, LOCK_EX | LOCK_NB);
         // Keep the permissions an existing target has, or the usual ones for a new file.
         struct stat info {};
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode_t mode = ::stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : (0666 & ~mask);
-        ::chmod(path.c_str(), mode);
+        ::fchmod(fd, mode);
     }
     ~TemporaryFile() {
         if (!committed) {
             ::unlink(path.c_str());
         }
+        ::close(fd);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -60,16 +77,76 @@ public:
 
 private:
     static void SyncFolder(const std::string& target) {
-        int fd = ::open(FolderOfPath(target).c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
+        int folder = ::open(FolderOfPath(target).c_str(), O_RDONLY | O_DIRECTORY);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
         }
     }
 
     std::string path;
+    int fd = -1;
     bool committed = false;
 };
+
+// The archive a save writes through: the temporary file, which Flush makes
+// durable and puts under the target's name. A document that flushes its
+// archive as the last step of Store has every failure of the save, the
+// rename included, happen while it can still undo its own changes.
+class SaveArchive : public FileArchive {
+public:
+    SaveArchive(TemporaryFile& temporary, const std::string& target)
+        : FileArchive(temporary.Path(), Mode::Write), temporary(temporary), target(target) {
+        SetFileTitle(FileNameOfPath(target));
+    }
+
+    void Flush() override {
+        if (committed) {
+            return;
+        }
+        FileArchive::Flush();
+        Close();
+        temporary.CommitAs(target);
+        committed = true;
+    }
+
+private:
+    TemporaryFile& temporary;
+    std::string target;
+    bool committed = false;
+};
+
+bool IsTemporaryName(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Removes the temporary files that killed saves of the target left beside it:
+// those whose lock nobody holds. A save in progress keeps its own.
+void RemoveAbandonedTemporaryFiles(const std::string& target) {
+    const std::string folder = FolderOfPath(target);
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!IsTemporaryName(name, prefix)) {
+            continue;
+        }
+        const std::string path = folder + "/" + name;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+}
 
 }  // namespace
 
@@ -126,15 +203,11 @@ bool CDocument::OnSaveDocument(const std::string& path, std::string& error) {
         return false;
     }
     try {
+        RemoveAbandonedTemporaryFiles(path);
         TemporaryFile temporary(path);
-        {
-            FileArchive archive(temporary.Path(), FileArchive::Mode::Write);
-            archive.SetFileTitle(FileNameOfPath(path));
-            Store(archive);
-            archive.Flush();
-            archive.Close();
-        }
-        temporary.CommitAs(path);
+        SaveArchive archive(temporary, path);
+        Store(archive);
+        archive.Flush();
     } catch (const ArchiveError& failure) {
         error = failure.what();
         return false;

@@ -52,7 +52,11 @@ protected:
     // Reads the document; returns false when the file is refused.
     virtual bool Load(CArchive& archive) = 0;
     // Writes the document; throws ArchiveError when the archive fails. On a throw the
-    // document must be left as it was before the call.
+    // document must be left as it was before the call. A save is complete once the
+    // archive has been flushed (for a file: written, made durable and renamed to the
+    // target), which the framework does after Store unless Store did it: a document
+    // that changes itself while writing flushes inside Store, so that it can undo its
+    // changes whatever step fails.
     virtual void Store(CArchive& archive) = 0;
 
 private:

@@ -160,9 +160,11 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
     return tiles;
 }
 
-std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath) {
-    mapdb::MapRecord working;
-    palm::LoadMapFromBmp(working, bitmapPath);
+namespace {
+
+// Appends a converted and placed map to the document, as one map or as tiles.
+std::vector<ImportedMap> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view, mapdb::MapRecord& working,
+                                          const std::string& bitmapPath) {
     if (!working.data) {
         return {};
     }
@@ -206,6 +208,22 @@ std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* v
         view->RefreshMapList();
     }
     return added;
+}
+
+}  // namespace
+
+std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath) {
+    mapdb::MapRecord working;
+    palm::LoadMapFromBmp(working, bitmapPath);
+    return AppendWorkingMap(doc, view, working, bitmapPath);
+}
+
+std::vector<ImportedMap> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
+                                                  const std::string& bitmapPath, const std::uint8_t* bytes,
+                                                  std::size_t length, const std::optional<std::string>& sideText) {
+    mapdb::MapRecord working;
+    palm::LoadMapFromBmpBytes(working, bitmapPath, bytes, length, sideText);
+    return AppendWorkingMap(doc, view, working, bitmapPath);
 }
 
 std::vector<ImportedMap> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath) {

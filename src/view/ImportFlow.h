@@ -44,6 +44,11 @@ std::optional<std::string> BitmapPathForDrop(const std::string& picturePath);
 // one map or as a grid of tiles, and refills the view. Returns the maps added;
 // none when the picture was refused (the user has been told why).
 std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath);
+// The same for a bitmap file already in memory: `bitmapPath` names the map, and
+// `sideText` is the text of its side file (none: the corners are asked for).
+std::vector<ImportedMap> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
+                                                  const std::string& bitmapPath, const std::uint8_t* bytes,
+                                                  std::size_t length, const std::optional<std::string>& sideText);
 // A dropped file: BitmapPathForDrop, then AppendMapFromBitmap.
 std::vector<ImportedMap> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath);
 

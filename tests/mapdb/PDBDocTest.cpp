@@ -166,3 +166,36 @@ TEST(CPDBDoc, AWriteFailingAtAnyByteLeavesTheDocumentAsItWas) {
     ASSERT_TRUE(doc.SaveThrough(again, error));
     EXPECT_EQ(again.Bytes(), complete.Bytes());
 }
+
+TEST(CPDBDoc, AFailureAtTheLastStepOfASaveLeavesTheDocumentAsItWas) {
+    // Writes to a file are buffered: a full disk often shows only when the file is
+    // flushed, after every map has been written. That failure too gives the
+    // document back unsorted, with its old date and offsets, and tells no view.
+    class FailingFlush : public platform::MemoryArchive {
+    public:
+        void Flush() override { throw platform::ArchiveError("disk full"); }
+    };
+    class CountingView : public platform::CView {
+    public:
+        int updates = 0;
+        void OnUpdate(platform::CView*) override { ++updates; }
+    };
+    testing_support::WithScriptedUi scripted;
+    CPDBDoc doc;
+    doc.SetClock([] { return 42u; });
+    doc.OnNewDocument();
+    doc.AddMap(Map("Big", 480, 36000, 0), RecordEntry{0, 1, {}});
+    doc.AddMap(Map("Small", 100, 36000, 0), RecordEntry{0, 2, {}});
+    doc.SetClock([] { return 43u; });
+    CountingView view;
+    doc.AddView(&view);
+    FailingFlush archive;
+    archive.SetFileTitle("Full.pdb");
+    std::string error;
+    EXPECT_FALSE(doc.SaveThrough(archive, error));
+    EXPECT_EQ(error, "disk full");
+    EXPECT_EQ(Names(doc), (std::vector<std::string>{"Big", "Small"}));
+    EXPECT_EQ(doc.GetHeader().modificationDate, 42u);
+    EXPECT_EQ(doc.GetEntry(1).offset, 0u);
+    EXPECT_EQ(view.updates, 0);
+}

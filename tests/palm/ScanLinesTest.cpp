@@ -127,3 +127,40 @@ TEST(ExpandScanLines, RefusesRowsThatDoNotExpandExactly) {
     auto plain = Map(2, 2, Bytes{1, 2, 3});
     EXPECT_EQ(ExpandScanLines(plain), (Bytes{1, 2, 3, 0}));
 }
+
+TEST(ExpandScanLines, RowsTheDataCannotHoldAreRefusedBeforeAllocating) {
+    // 65,535 rows of 65,535 bytes would be 4 GiB; each row needs 8192 flag bytes at least.
+    auto huge = Map(0xFFFF, 0xFFFF, Bytes{0x00, 0x06, 0xFF, 0, 0, 0});
+    huge.SetFlag(mapdb::kCompressed, true);
+    EXPECT_FALSE(ExpandScanLines(huge));
+    // A capped size word does not lift the check: the data held is what counts.
+    huge.data = Bytes(4096, 0);
+    (*huge.data)[0] = (*huge.data)[1] = 0xFF;
+    EXPECT_FALSE(ExpandScanLines(huge));
+}
+
+TEST(ExpandScanLines, RowsWithoutBytesExpandToTheColourTableAlone) {
+    // Found by fuzzing: rows of 0 bytes used to copy from a block that has no storage.
+    auto empty = Map(0, 3, Bytes{0x00, 0x02});
+    empty.SetFlag(mapdb::kCompressed, true);
+    EXPECT_EQ(ExpandScanLines(empty), Bytes{});
+    auto withTable = Map(0, 3, kTwoColourTable, true);
+    withTable.data->insert(withTable.data->end(), {0x00, 0x02});
+    withTable.SetFlag(mapdb::kCompressed, true);
+    EXPECT_EQ(ExpandScanLines(withTable), kTwoColourTable);
+}
+
+TEST(ScanLines, AColourTableCountCutShortIsReadAsTheSizeRulesReadIt) {
+    // Found by fuzzing: with only the count's first byte held, the size rules read
+    // a count of 0x0100 while the scan-line code read 0, and the two disagreed on
+    // where the rows start.
+    auto plain = Map(2, 1, Bytes{0x01}, true);
+    ASSERT_EQ(mapdb::GetColorTableSize(plain), 2u + 4u * 256u);
+    auto expanded = ExpandScanLines(plain);
+    ASSERT_TRUE(expanded);
+    EXPECT_EQ(expanded->size(), mapdb::GetColorTableSize(plain) + 2);
+    auto compressed = plain;
+    CompressScanLines(compressed);
+    EXPECT_EQ(mapdb::GetColorTableSize(compressed), mapdb::GetColorTableSize(plain));
+    EXPECT_EQ(ExpandScanLines(compressed), expanded);
+}

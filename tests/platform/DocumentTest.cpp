@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "platform/Document.h"
@@ -121,4 +124,30 @@ TEST(Document, UpdateAllViewsSkipsTheSender) {
     doc.UpdateAllViews(nullptr);
     EXPECT_EQ(a.updates, 1);
     EXPECT_EQ(b.updates, 1);
+}
+
+TEST_F(DocumentTest, ASaveRemovesTemporaryFilesThatKilledSavesLeftButNoOthers) {
+    TextDocument doc;
+    doc.text = "new";
+    auto path = (folder / "a.pdb").string();
+    auto make = [&](const std::string& name) { std::ofstream(folder / name) << "partial"; };
+    make(".a.pdb.Ab12Cd");                   // left by a killed save of a.pdb
+    make(".a.pdb.Zz99Yy");                   // the same, but a save in progress holds it
+    make(".a.pdb.toolong");                  // not a temporary name
+    make(".b.pdb.Ab12Cd");                   // another file's
+    make("a.pdb.Ab12Cd");                    // not hidden
+    int held = ::open((folder / ".a.pdb.Zz99Yy").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    std::string error;
+    ASSERT_TRUE(doc.OnSaveDocument(path, error)) << error;
+    ::close(held);
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names,
+              (std::set<std::string>{"a.pdb", ".a.pdb.Zz99Yy", ".a.pdb.toolong", ".b.pdb.Ab12Cd", "a.pdb.Ab12Cd"}));
+    EXPECT_EQ(ReadAll(path), "new");
 }

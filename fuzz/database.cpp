@@ -1,0 +1,31 @@
+// Fuzz target: reading a maps database, then what the form and the command
+// line do with the maps of a file they opened, and writing it back.
+#include "DatabaseChecks.h"
+#include "palm/ScanLines.h"
+#include "view/MapDisplay.h"
+#include "view/RecordCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::QuietUserInterface ui;
+    mapdb::CPDBDoc doc;
+    doc.SetClock([] { return 1u; });
+    platform::MemoryArchive archive(std::vector<std::uint8_t>(data, data + size));
+    if (!doc.ReadDatabase(archive)) {
+        fuzzing::Require(doc.GetMapCount() == 0);
+        return 0;
+    }
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        const mapdb::MapRecord& map = doc.GetMap(i);
+        view::RecordProblems(map);
+        view::FormatFloat(view::MemoryKB(map));
+        view::FormatDegrees(map.topLeftLat);
+        view::FormatDegrees(map.bottomRightLon);
+        if (map.IsCompressed()) {
+            palm::ExpandScanLines(map);
+        }
+    }
+    if (fuzzing::WrittenSize(doc) <= fuzzing::kMaxWrittenBytes) {
+        fuzzing::CheckRoundTrip(doc);
+    }
+    return 0;
+}

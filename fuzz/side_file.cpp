@@ -1,0 +1,11 @@
+// Fuzz target: the text of a side file, two lines of "latitude,longitude".
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "palm/MapLoader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    mapdb::MapRecord map;
+    palm::ReadSideText(map, std::string_view(reinterpret_cast<const char*>(data), size));
+    return 0;
+}
