@@ -1,0 +1,160 @@
+// Databases: opening and saving one of 1,000 maps (about 60 MB) against
+// copying its file with cp, and opening one of 65,535 maps and refilling the
+// map list, in absolute time.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "mapdb/PDBDoc.h"
+
+namespace bench {
+
+namespace {
+
+// A map of width × height at 8 bits cut from the picture at (x0, y0), named
+// like a tile, its scale depending on `scale`.
+mapdb::MapRecord MapOf(int width, int height, int x0, int y0, const std::string& name, int scale) {
+    mapdb::MapRecord map;
+    map.SetName(name);
+    map.width = static_cast<std::uint16_t>(width);
+    map.height = static_cast<std::uint16_t>(height);
+    map.rowBytes = static_cast<std::uint16_t>((width + 1) & ~1);
+    map.pixelSize = 8;
+    map.topLeftLat = 180000000 - y0 * scale;
+    map.bottomRightLat = map.topLeftLat - height * scale;
+    map.topLeftLon = x0 * scale;
+    map.bottomRightLon = map.topLeftLon + width * scale;
+    auto& data = map.data.emplace(std::size_t{map.rowBytes} * static_cast<std::size_t>(height), 0);
+    const auto& pixels = MapPixels();
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(&data[static_cast<std::size_t>(y) * map.rowBytes],
+                    &pixels[static_cast<std::size_t>(y0 + y) * kSide + static_cast<std::size_t>(x0)],
+                    static_cast<std::size_t>(width));
+    }
+    return map;
+}
+
+// A database file of `count` maps of width × height, of several scales and
+// categories, saved in scale order.
+std::string MakeDatabase(const std::string& name, int count, int width, int height) {
+    mapdb::CPDBDoc doc;
+    doc.OnNewDocument();
+    const int columns = (kSide - width) / width;
+    for (int i = 0; i < count; ++i) {
+        int x0 = (i % columns) * width;
+        int y0 = (i / columns * height) % (kSide - height);
+        mapdb::RecordEntry entry;
+        entry.attributes = static_cast<std::uint8_t>(1 + i % 15);
+        std::string tile = std::string(i % 3 == 0 ? "Alpes" : i % 3 == 1 ? "jura" : "Vosges") +
+                           std::to_string(i % 97) + "-" + std::to_string(i / 97);
+        doc.AddMap(MapOf(width, height, x0, y0, tile, 100 + i % 7 * 50), entry);
+    }
+    std::string path = WorkPath(name);
+    std::string error;
+    if (!doc.OnSaveDocument(path, error)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), error.c_str());
+    }
+    return path;
+}
+
+const std::string& ThousandMaps() {
+    static const std::string path = MakeDatabase("thousand.pdb", 1000, 256, 240);
+    return path;
+}
+
+const std::string& AllMaps() {
+    static const std::string path = MakeDatabase("all.pdb", 65535, 32, 30);
+    return path;
+}
+
+void OpenSaveOurs(benchmark::State& state) {
+    const std::string& path = ThousandMaps();
+    const std::string saved = WorkPath("thousand-saved.pdb");
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::remove(saved.c_str());
+        state.ResumeTiming();
+        mapdb::CPDBDoc doc;
+        std::string error;
+        if (!doc.OnOpenDocument(path, error) || !doc.OnSaveDocument(saved, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+}
+
+void OpenSaveCp(benchmark::State& state) {
+    const std::string& path = ThousandMaps();
+    const std::string copied = WorkPath("thousand-copied.pdb");
+    const std::string command = "cp " + ShellQuote(path) + " " + ShellQuote(copied);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::remove(copied.c_str());
+        state.ResumeTiming();
+        if (!RunShell(command)) {
+            state.SkipWithError("cp failed");
+            break;
+        }
+    }
+}
+
+// What the form does to refill its list: the maps put in scale order, then
+// each name added to a list kept sorted without regard to case (after the
+// names that compare equal) with the map's index as item data.
+struct ListItem {
+    std::string text;
+    std::size_t data = 0;
+};
+
+unsigned char Folded(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Folded(x) < Folded(y); });
+}
+
+std::vector<ListItem> RefreshMapList(mapdb::CPDBDoc& doc) {
+    doc.SortByScale();
+    std::vector<ListItem> items;
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        std::string name = doc.GetMap(i).GetName();
+        auto place = std::upper_bound(items.begin(), items.end(), name, [](const std::string& text, const ListItem& item) {
+            return LessIgnoringCase(text, item.text);
+        });
+        items.insert(place, ListItem{std::move(name), i});
+    }
+    return items;
+}
+
+void OpenAndListAll(benchmark::State& state) {
+    const std::string& path = AllMaps();
+    for (auto _ : state) {
+        mapdb::CPDBDoc doc;
+        std::string error;
+        if (!doc.OnOpenDocument(path, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        auto items = RefreshMapList(doc);
+        if (items.size() != 65535) {
+            state.SkipWithError("the list does not hold every map");
+            break;
+        }
+        benchmark::DoNotOptimize(items.data());
+    }
+}
+
+}  // namespace
+
+void RegisterDatabaseRows() {
+    AddRow("Database of 1,000 maps (60 MB): open + save", "cp of the file", 2.0, OpenSaveOurs, OpenSaveCp);
+    AddAbsoluteRow("Database of 65,535 maps: open + list refresh", 1000.0, OpenAndListAll);
+}
+
+}  // namespace bench
