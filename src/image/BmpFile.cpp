@@ -312,6 +312,24 @@ std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t
     return block;
 }
 
+std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::size_t size) {
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    Bytes file(bytes, size);
+    BmpLayout layout;
+    std::optional<DibBlock> header = ReadBmpHeader(file, 0, layout);
+    if (!header || IsEncoded(layout) || !ReadPixels(file, layout, nullptr)) {
+        return std::nullopt;
+    }
+    BmpRowsInPlace view;
+    view.header = std::move(*header);
+    view.rows = bytes + layout.pixelOffset;
+    view.rowBytes = static_cast<std::size_t>(layout.rowBytes);
+    view.topDown = layout.topDown;
+    return view;
+}
+
 std::optional<DibBlock> LoadBmpFile(const std::string& name) {
     std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(name);
     if (!bytes) {

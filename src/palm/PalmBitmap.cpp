@@ -1,6 +1,7 @@
 #include "PalmBitmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -17,35 +18,46 @@ namespace {
 
 constexpr std::array<unsigned, 4> kDepths{1, 2, 4, 8};
 
-// A decoded source picture: rows of `bitCount` bits per pixel padded to 32 bits,
-// inside the block that owns them.
+// A source picture: rows of `bitCount` bits per pixel padded to 32 bits,
+// either where they lie in the file image or in a block decoded from it.
 struct SourcePicture {
-    image::DibBlock block;
+    std::optional<image::DibBlock> decoded;  // only for run-length encoded files
+    const std::uint8_t* firstRow = nullptr;  // the first row stored
     unsigned bitCount = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     bool topDown = false;
-    std::size_t pixelOffset = 0;
     std::size_t stride = 0;
     std::vector<Rgb> colors;  // 2^bitCount entries; black where the file holds none
 
     const std::uint8_t* Row(std::uint32_t top) const {
         std::uint32_t stored = topDown ? top : height - 1 - top;
-        return block.data() + pixelOffset + stride * stored;
+        return firstRow + stride * stored;
     }
 };
 
 // Parses the file image with the bitmap reader and checks that it is a picture a
-// map can be made of; none when it is not.
+// map can be made of; none when it is not. Rows stored plainly are read where
+// they are; only encoded ones are decoded into a block first.
 std::optional<SourcePicture> ReadPicture(const std::uint8_t* bytes, std::size_t length) {
     if (bytes == nullptr || length < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
         return std::nullopt;
     }
-    auto block = image::LoadBmpFromMemory(bytes, length);
-    if (!block || block->size() < image::kInfoHeaderSize) {
-        return std::nullopt;
+    SourcePicture picture;
+    image::DibBlock headerBlock;
+    if (auto view = image::ViewBmpInMemory(bytes, length)) {
+        headerBlock = std::move(view->header);
+        picture.firstRow = view->rows;
+        picture.topDown = view->topDown;
+    } else {
+        picture.decoded = image::LoadBmpFromMemory(bytes, length);
+        if (!picture.decoded || picture.decoded->size() < image::kInfoHeaderSize) {
+            return std::nullopt;
+        }
     }
-    const auto header = image::BitmapInfoHeader::Read(*block);
+    // Both blocks have the same header and colour table; only the decoded one holds rows.
+    const image::DibBlock& block = picture.decoded ? *picture.decoded : headerBlock;
+    const auto header = image::BitmapInfoHeader::Read(block);
     if (header.biBitCount != 1 && header.biBitCount != 4 && header.biBitCount != 8) {
         return std::nullopt;
     }
@@ -54,26 +66,28 @@ std::optional<SourcePicture> ReadPicture(const std::uint8_t* bytes, std::size_t 
         height > std::int64_t{kMaxMapSide}) {
         return std::nullopt;
     }
-    SourcePicture picture;
     picture.bitCount = header.biBitCount;
     picture.width = static_cast<std::uint32_t>(header.biWidth);
     picture.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
-    picture.topDown = height < 0;
+    picture.topDown = picture.topDown || height < 0;
     picture.stride = AlignedRowBytes(picture.width, picture.bitCount, 32);
-    picture.pixelOffset = image::DibPixelOffset(*block);
-    // The reader promises the rows are there; a short block is refused all the same.
-    if (picture.pixelOffset > block->size() ||
-        (block->size() - picture.pixelOffset) / std::max<std::size_t>(picture.stride, 1) < picture.height) {
-        return std::nullopt;
+    const std::size_t pixelOffset = image::DibPixelOffset(block);
+    if (picture.decoded) {
+        // The reader promises the rows are there; a short block is refused all the same.
+        if (pixelOffset > block.size() ||
+            (block.size() - pixelOffset) / std::max<std::size_t>(picture.stride, 1) < picture.height) {
+            return std::nullopt;
+        }
+        picture.firstRow = block.data() + pixelOffset;
     }
-    std::size_t tableEntries = std::min<std::size_t>(image::DibColorCount(*block), std::size_t{1} << picture.bitCount);
-    tableEntries = std::min(tableEntries, (picture.pixelOffset - std::min(picture.pixelOffset, image::kInfoHeaderSize)) / 4);
+    const std::size_t tableEnd = std::min(pixelOffset, block.size());
+    std::size_t tableEntries = std::min<std::size_t>(image::DibColorCount(block), std::size_t{1} << picture.bitCount);
+    tableEntries = std::min(tableEntries, (tableEnd - std::min(tableEnd, image::kInfoHeaderSize)) / 4);
     picture.colors.assign(std::size_t{1} << picture.bitCount, Rgb{});
     for (std::size_t i = 0; i < tableEntries; ++i) {
-        const std::uint8_t* entry = block->data() + image::kInfoHeaderSize + 4 * i;
+        const std::uint8_t* entry = block.data() + image::kInfoHeaderSize + 4 * i;
         picture.colors[i] = Rgb{entry[2], entry[1], entry[0]};
     }
-    picture.block = std::move(*block);
     return picture;
 }
 
@@ -86,6 +100,16 @@ inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
     } else {
         return (unsigned{row[x >> 3]} >> (7 - (x & 7u))) & 1u;
     }
+}
+
+// Eight bytes as one number, the first byte in the low bits, whatever the host's order.
+inline std::uint64_t LoadLE64(const std::uint8_t* p) {
+    std::uint64_t value;
+    std::memcpy(&value, p, sizeof value);
+    if constexpr (std::endian::native == std::endian::big) {
+        value = __builtin_bswap64(value);
+    }
+    return value;
 }
 
 // The destination table once per position in a destination byte, each value
@@ -104,16 +128,63 @@ PositionedTables Positioned(const std::array<std::uint8_t, 256>& table, unsigned
     return positioned;
 }
 
+constexpr std::size_t kPairEntries = 256 * 256;
+
+// The tables a row conversion reads. From 8 bits to fewer, two neighbouring
+// source pixels (the first in the low byte of the index) are looked up at
+// once: one table of 65,536 bits-in-place values per pair of positions in a
+// destination byte. A map uses few colours, so few of their lines are read.
+struct RowTables {
+    PositionedTables positioned{};
+    std::vector<std::uint8_t> pairs;
+
+    RowTables(const std::array<std::uint8_t, 256>& table, unsigned sourceBits, unsigned destBits)
+        : positioned(Positioned(table, destBits)) {
+        if (sourceBits != 8 || destBits == 8) {
+            return;
+        }
+        const unsigned pairCount = 8 / destBits / 2;
+        pairs.resize(pairCount * kPairEntries);
+        for (unsigned p = 0; p < pairCount; ++p) {
+            const auto& first = positioned[2 * p];
+            const auto& second = positioned[2 * p + 1];
+            std::uint8_t* out = pairs.data() + p * kPairEntries;
+            for (std::size_t s1 = 0; s1 < 256; ++s1) {
+                for (std::size_t s0 = 0; s0 < 256; ++s0) {
+                    *out++ = static_cast<std::uint8_t>(first[s0] | second[s1]);
+                }
+            }
+        }
+    }
+};
+
 // One row: each source index through the table, packed at the destination depth,
 // leftmost pixel in the high bits; the bits after the last pixel stay 0.
 template <unsigned SourceBits, unsigned DestBits>
-void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const PositionedTables& tables) {
+void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const RowTables& rowTables) {
     if constexpr (SourceBits == 8 && DestBits == 8) {
-        (void)tables;  // the table is the identity at 8 bits
+        (void)rowTables;  // the table is the identity at 8 bits
         std::memcpy(dest, source, width);
     } else {
         constexpr unsigned kPerByte = 8 / DestBits;
+        const PositionedTables& tables = rowTables.positioned;
         std::size_t x = 0;
+        if constexpr (SourceBits == 8) {
+            // Eight pixels from one load, looked up two at a time.
+            constexpr unsigned kPairsPerByte = kPerByte / 2;
+            const std::uint8_t* pairs = rowTables.pairs.data();
+            for (; x + 8 <= width; x += 8) {
+                const std::uint64_t eight = LoadLE64(source + x);
+                for (unsigned byte = 0; byte < 8 / kPerByte; ++byte) {
+                    unsigned packed = 0;
+                    for (unsigned p = 0; p < kPairsPerByte; ++p) {
+                        const unsigned shift = 16 * (byte * kPairsPerByte + p);
+                        packed |= pairs[p * kPairEntries + ((eight >> shift) & 0xFFFFu)];
+                    }
+                    *dest++ = static_cast<std::uint8_t>(packed);
+                }
+            }
+        }
         for (; x + kPerByte <= width; x += kPerByte) {
             unsigned packed = 0;
             for (unsigned k = 0; k < kPerByte; ++k) {
@@ -131,7 +202,7 @@ void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t widt
     }
 }
 
-using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const PositionedTables&);
+using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const RowTables&);
 
 template <unsigned SourceBits>
 RowConverter ConverterTo(unsigned destBits) {
@@ -247,13 +318,16 @@ void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size
         if (withTable) {
             colorTable = PalmColorTable(picture->colors, tableEntries);
         }
-        block.assign(colorTable.size() + rowBytes * picture->height, 0);
-        std::copy(colorTable.begin(), colorTable.end(), block.begin());
-        const PositionedTables tables = Positioned(DestinationTable(picture->colors, pixelSize, withTable), pixelSize);
+        block.reserve(colorTable.size() + rowBytes * picture->height);
+        block.insert(block.end(), colorTable.begin(), colorTable.end());
+        const RowTables tables(DestinationTable(picture->colors, pixelSize, withTable), picture->bitCount, pixelSize);
         const RowConverter convert = Converter(picture->bitCount, pixelSize);
-        std::uint8_t* rows = block.data() + colorTable.size();
+        // Each row is converted in a small buffer, whose padding stays 0, and
+        // appended: the block's bytes are written once, never cleared first.
+        std::vector<std::uint8_t> row(rowBytes, 0);
         for (std::uint32_t y = 0; y < picture->height; ++y) {
-            convert(picture->Row(y), rows + rowBytes * y, picture->width, tables);
+            convert(picture->Row(y), row.data(), picture->width, tables);
+            block.insert(block.end(), row.begin(), row.end());
         }
     } catch (const std::bad_alloc&) {
         ShowUnsupportedFormat();
