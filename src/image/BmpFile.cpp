@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <span>
+#include <sys/stat.h>
 
 #include "BmpRle.h"
 #include "Dib.h"
@@ -31,6 +32,7 @@ constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::array<std::uint32_t, 5> kInfoHeaderSizes = {40, 52, 56, 108, 124};
 constexpr std::size_t kMaskBytes = 12;
 constexpr std::uint32_t kWritePiece = 32768;
+constexpr std::size_t kSaveBufferBytes = std::size_t{1} << 20;
 // Reading stops here: no valid file needs more bytes than the largest block.
 constexpr std::uint64_t kMaxFileBytes = kMaxDibBytes + 65536;
 
@@ -271,24 +273,93 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name) {
-    FilePtr file(std::fopen(name.c_str(), "rb"));
-    if (!file) {
+// Regular files report their size; anything else (a pipe, a device) gives none.
+std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+// The file from its start, up to kMaxFileBytes.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(std::FILE* file) {
     std::vector<std::uint8_t> bytes;
+    if (auto size = RegularFileSize(file)) {
+        bytes.reserve(static_cast<std::size_t>(std::min(*size, kMaxFileBytes)));
+    }
     std::array<std::uint8_t, 65536> piece;
     while (bytes.size() < kMaxFileBytes) {
-        std::size_t got = std::fread(piece.data(), 1, piece.size(), file.get());
+        std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
         if (got < piece.size()) {
             break;
         }
     }
-    if (std::ferror(file.get())) {
+    if (std::ferror(file)) {
         return std::nullopt;
     }
     return bytes;
+}
+
+// How a plain picture is read straight from its file.
+enum class DirectRead { kRead, kRefused, kNotPlain };
+
+// The usual .bmp, uncompressed rows bottom-up, is read without holding the
+// whole file: its headers and colour table from the first bytes, then its
+// rows appended to the block in large pieces, so that the block's bytes are
+// written once and the file's only pass through a small buffer. The result is
+// the block LoadBmpFromMemory makes of the whole file (which reads no further
+// than kMaxFileBytes either). kNotPlain leaves other kinds to it.
+DirectRead ReadPlainBmp(std::FILE* file, DibBlock& block) {
+    constexpr std::size_t kHeadBytes = 4096;
+    constexpr std::size_t kPieceBytes = std::size_t{1} << 18;
+    std::optional<std::uint64_t> fileSize = RegularFileSize(file);
+    if (!fileSize) {
+        return DirectRead::kNotPlain;
+    }
+    const std::uint64_t size = std::min(*fileSize, kMaxFileBytes);
+    std::array<std::uint8_t, kHeadBytes> head;
+    const auto headWanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
+    const std::size_t headBytes = std::fread(head.data(), 1, headWanted, file);
+    if (std::ferror(file)) {
+        return DirectRead::kRefused;
+    }
+    // Checks on the first bytes pass on the whole file too; one that fails
+    // for want of bytes is left to the whole file.
+    BmpLayout layout;
+    std::optional<DibBlock> header = ReadBmpHeader(Bytes(head.data(), headBytes), 0, layout);
+    if (!header || IsEncoded(layout) || layout.topDown) {
+        return DirectRead::kNotPlain;
+    }
+    if (layout.pixelOffset > size || layout.pixelBytes > size - layout.pixelOffset) {
+        return DirectRead::kRefused;  // the rows are not all there
+    }
+    block = std::move(*header);
+    block.reserve(block.size() + static_cast<std::size_t>(layout.pixelBytes));
+    std::uint64_t next = layout.pixelOffset;
+    const std::uint64_t end = layout.pixelOffset + layout.pixelBytes;
+    if (next < headBytes) {
+        const auto inHead = static_cast<std::size_t>(std::min<std::uint64_t>(end, headBytes));
+        block.insert(block.end(), head.begin() + static_cast<std::ptrdiff_t>(next),
+                     head.begin() + static_cast<std::ptrdiff_t>(inHead));
+        next = inHead;
+    }
+    if (next < end && next != headBytes && ::fseeko(file, static_cast<off_t>(next), SEEK_SET) != 0) {
+        return DirectRead::kRefused;
+    }
+    const auto pieceBytes = static_cast<std::size_t>(std::min<std::uint64_t>(end - next, kPieceBytes));
+    std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[pieceBytes]);
+    while (next < end) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(end - next, pieceBytes));
+        const std::size_t got = std::fread(piece.get(), 1, want, file);
+        if (got != want) {
+            return DirectRead::kRefused;  // cut short since its size was taken, or unreadable
+        }
+        block.insert(block.end(), piece.get(), piece.get() + got);
+        next += got;
+    }
+    return DirectRead::kRead;
 }
 
 }  // namespace
@@ -331,7 +402,23 @@ std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::si
 }
 
 std::optional<DibBlock> LoadBmpFile(const std::string& name) {
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(name);
+    FilePtr file(std::fopen(name.c_str(), "rb"));
+    if (!file) {
+        return std::nullopt;
+    }
+    DibBlock block;
+    switch (ReadPlainBmp(file.get(), block)) {
+    case DirectRead::kRead:
+        return block;
+    case DirectRead::kRefused:
+        return std::nullopt;
+    case DirectRead::kNotPlain:
+        break;
+    }
+    if (::fseeko(file.get(), 0, SEEK_SET) != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(file.get());
     if (!bytes) {
         return std::nullopt;
     }
@@ -369,10 +456,13 @@ int SaveBmpFile(const std::string& name, const DibBlock* block) {
     if (blockBytes > block->size() || blockBytes > kMaxDibBytes) {
         return 0;  // the block does not hold what its header describes
     }
+    // Large writes: the file system's cost is per write, and the pieces below are small.
+    std::unique_ptr<char[]> buffer(new char[kSaveBufferBytes]);
     FilePtr file(std::fopen(name.c_str(), "wb"));
     if (!file) {
         return 0;
     }
+    std::setvbuf(file.get(), buffer.get(), _IOFBF, kSaveBufferBytes);
     FileHeader header;
     header.bfType = kBmType;
     header.bfSize = static_cast<std::uint32_t>(kFileHeaderSize + blockBytes);
