@@ -6,7 +6,7 @@ BENCH   := build/bench
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build run test test-release test-asan bench clean
+.PHONY: all deps build run test test-release test-asan bench scale clean
 
 all: build
 
@@ -42,6 +42,11 @@ test-asan: $(ASAN)/build.ninja
 bench: deps $(BENCH)/build.ninja
 	cmake --build $(BENCH) -j $(JOBS)
 	@scripts/run-bench $(BENCH)
+
+# Not part of `make test`: a 20,000 x 20,000 picture takes minutes and 1.3 GB of disk.
+scale: deps $(BENCH)/build.ninja
+	cmake --build $(BENCH) -j $(JOBS)
+	@scripts/scale-test $(BENCH)
 
 clean:
 	rm -rf build

@@ -12,73 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "MapPicture.h"
 #include "platform/ByteOrder.h"
 
 namespace bench {
 
 namespace {
-
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state(seed) {}
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-
-private:
-    std::uint32_t state;
-};
-
-std::vector<std::uint8_t> MakeMap() {
-    std::vector<std::uint8_t> p(static_cast<std::size_t>(kSide) * kSide);
-    auto at = [&](int x, int y) -> std::uint8_t& {
-        return p[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)];
-    };
-    Lcg random(2024);
-    std::vector<std::uint8_t> areaColour(400);
-    for (auto& c : areaColour) {
-        c = static_cast<std::uint8_t>(random.Next() % 40);
-    }
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            int cx = (x + static_cast<int>(40 * std::sin(y / 97.0))) / 200;
-            int cy = (y + static_cast<int>(40 * std::sin(x / 131.0))) / 200;
-            at(x, y) = areaColour[static_cast<std::size_t>(((cy + 1) * 20 + cx + 1) % 400)];
-        }
-    }
-    for (int line = 0; line < 120; ++line) {
-        double x0 = random.Next() % kSide, y0 = random.Next() % kSide;
-        double angle = (random.Next() % 6283) / 1000.0;
-        auto colour = static_cast<std::uint8_t>(200 + random.Next() % 30);
-        int width = 1 + static_cast<int>(random.Next() % 4);
-        for (int t = 0; t < 3000; ++t) {
-            for (int w = 0; w < width; ++w) {
-                int x = static_cast<int>(x0 + t * std::cos(angle) - w * std::sin(angle));
-                int y = static_cast<int>(y0 + t * std::sin(angle) + w * std::cos(angle));
-                if (x >= 0 && x < kSide && y >= 0 && y < kSide) {
-                    at(x, y) = colour;
-                }
-            }
-        }
-    }
-    for (int label = 0; label < 1500; ++label) {
-        int x0 = static_cast<int>(random.Next() % (kSide - 60));
-        int y0 = static_cast<int>(random.Next() % (kSide - 12));
-        for (int y = 0; y < 12; ++y) {
-            for (int x = 0; x < 60; ++x) {
-                if (random.Next() % 3 == 0) {
-                    at(x0 + x, y0 + y) = static_cast<std::uint8_t>(240 + random.Next() % 8);
-                }
-            }
-        }
-    }
-    for (int speck = 0; speck < 40000; ++speck) {
-        at(static_cast<int>(random.Next() % kSide), static_cast<int>(random.Next() % kSide)) =
-            static_cast<std::uint8_t>(random.Next() % 256);
-    }
-    return p;
-}
 
 // Removes the work folder when the program ends.
 struct WorkFolder {
@@ -96,19 +35,12 @@ struct WorkFolder {
 }  // namespace
 
 const std::vector<std::uint8_t>& MapPixels() {
-    static const std::vector<std::uint8_t> pixels = MakeMap();
+    static const std::vector<std::uint8_t> pixels = MakeMapPixels(kSide, kSide);
     return pixels;
 }
 
 const std::vector<platform::PaletteEntry>& MapPalette() {
-    static const std::vector<platform::PaletteEntry> palette = [] {
-        std::vector<platform::PaletteEntry> entries;
-        for (int i = 0; i < 256; ++i) {
-            entries.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                               static_cast<std::uint8_t>(i * 3), 0});
-        }
-        return entries;
-    }();
+    static const std::vector<platform::PaletteEntry> palette = MapColours();
     return palette;
 }
 
