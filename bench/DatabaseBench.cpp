@@ -101,9 +101,12 @@ void OpenSaveCp(benchmark::State& state) {
     }
 }
 
-// What the form does to refill its list: the maps put in scale order, then
-// each name added to a list kept sorted without regard to case (after the
-// names that compare equal) with the map's index as item data.
+// What the form does to refill its list, in plain C++ (the form itself is
+// being built elsewhere): the maps put in scale order, then every name in a
+// list sorted without regard to case, each after the names that compare equal
+// to it, with the map's index as item data. Adding the names one by one at
+// their sorted places gives this list at a cost that grows with the square of
+// the count (about 4 s for 65,535 names); one stable sort gives the same list.
 struct ListItem {
     std::string text;
     std::size_t data = 0;
@@ -121,19 +124,29 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 std::vector<ListItem> RefreshMapList(mapdb::CPDBDoc& doc) {
     doc.SortByScale();
-    std::vector<ListItem> items;
-    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
-        std::string name = doc.GetMap(i).GetName();
-        auto place = std::upper_bound(items.begin(), items.end(), name, [](const std::string& text, const ListItem& item) {
-            return LessIgnoringCase(text, item.text);
-        });
-        items.insert(place, ListItem{std::move(name), i});
+    std::vector<ListItem> items(doc.GetMapCount());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i] = ListItem{doc.GetMap(i).GetName(), i};
     }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ListItem& a, const ListItem& b) { return LessIgnoringCase(a.text, b.text); });
     return items;
+}
+
+// Sorted by name, and by index among equal names: what adding them one by one gives.
+bool IsTheFormsOrder(const std::vector<ListItem>& items) {
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        if (LessIgnoringCase(items[i].text, items[i - 1].text) ||
+            (!LessIgnoringCase(items[i - 1].text, items[i].text) && items[i].data < items[i - 1].data)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void OpenAndListAll(benchmark::State& state) {
     const std::string& path = AllMaps();
+    std::vector<ListItem> items;
     for (auto _ : state) {
         mapdb::CPDBDoc doc;
         std::string error;
@@ -141,12 +154,11 @@ void OpenAndListAll(benchmark::State& state) {
             state.SkipWithError(error.c_str());
             break;
         }
-        auto items = RefreshMapList(doc);
-        if (items.size() != 65535) {
-            state.SkipWithError("the list does not hold every map");
-            break;
-        }
+        items = RefreshMapList(doc);
         benchmark::DoNotOptimize(items.data());
+    }
+    if (items.size() != 65535 || !IsTheFormsOrder(items)) {
+        state.SkipWithError("the list does not hold every map in the form's order");
     }
 }
 
