@@ -6,7 +6,7 @@ BENCH   := build/bench
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build run test test-release test-asan bench scale clean
+.PHONY: all deps build run screenshot test test-release test-asan bench scale clean
 
 all: build
 
@@ -27,6 +27,9 @@ build: deps $(RELEASE)/build.ninja
 
 run: build
 	@scripts/run-app $(RELEASE)
+
+screenshot: build
+	@scripts/screenshot $(RELEASE) docs/screenshot.png
 
 test: deps test-release test-asan
 

@@ -1,0 +1,206 @@
+#include "PDBApp.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+
+#include "AboutDlg.h"
+#include "AppTexts.h"
+#include "MainFrame.h"
+#include "PDBView.h"
+
+namespace {
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromLocal(const std::string& text) {
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+QSettings Settings() {
+    return QSettings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kAppTitle));
+}
+
+}  // namespace
+
+QString WithDefaultExtension(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) {
+        return path;
+    }
+    return path + QString::fromLatin1(kDefaultExtension);
+}
+
+CPDBApp::CPDBApp() {
+    askToSave = [this](const QString& title) {
+        auto answer = QMessageBox::question(frame.get(), QString::fromLatin1(kAppTitle),
+                                            tr("Save changes to %1?").arg(title),
+                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return answer == QMessageBox::Yes ? SaveAnswer::Save
+               : answer == QMessageBox::No ? SaveAnswer::Discard
+                                           : SaveAnswer::Cancel;
+    };
+    promptOpenFile = [this] {
+        return QFileDialog::getOpenFileName(frame.get(), tr("Open"), QString(), QString::fromLatin1(kFileFilter));
+    };
+    promptSaveFile = [this](const QString& proposed) {
+        QFileDialog dialog(frame.get(), tr("Save As"), proposed, QString::fromLatin1(kFileFilter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("pdb"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return QString();
+        }
+        return dialog.selectedFiles().constFirst();
+    };
+    showAbout = [this] {
+        CAboutDlg about(frame.get());
+        about.exec();
+    };
+}
+
+CPDBApp::~CPDBApp() {
+    // The window and its form go before the document they show.
+    frame.reset();
+}
+
+bool CPDBApp::InitInstance(const QStringList& arguments) {
+    {
+        QSettings settings = Settings();
+        recent.Load(settings);
+    }
+    frame = std::make_unique<CMainFrame>(*this, doc);
+    ui.SetParent(frame.get());
+    frame->UpdateRecentFileMenu(recent.Files());
+
+    if (arguments.isEmpty()) {
+        doc.OnNewDocument();
+        frame->GetActiveView()->OnInitialUpdate();
+        frame->OnUpdateFrameTitle();
+    } else {
+        frame->GetActiveView()->OnInitialUpdate();
+        if (!OpenDocumentFile(arguments.constFirst())) {
+            return false;
+        }
+    }
+    frame->show();
+    return true;
+}
+
+void CPDBApp::DocumentReplaced() {
+    doc.UpdateAllViews(nullptr);
+    if (frame) {
+        frame->OnUpdateFrameTitle();
+    }
+}
+
+void CPDBApp::Remember(const QString& path) {
+    recent.Add(path);
+    QSettings settings = Settings();
+    recent.Save(settings);
+    if (frame) {
+        frame->UpdateRecentFileMenu(recent.Files());
+    }
+    emit recentFilesChanged();
+}
+
+void CPDBApp::Forget(const QString& path) {
+    recent.Remove(path);
+    QSettings settings = Settings();
+    recent.Save(settings);
+    if (frame) {
+        frame->UpdateRecentFileMenu(recent.Files());
+    }
+    emit recentFilesChanged();
+}
+
+bool CPDBApp::SaveModified() {
+    if (!doc.IsModified()) {
+        return true;
+    }
+    switch (askToSave(QString::fromStdString(doc.GetTitle()))) {
+        case SaveAnswer::Save: return OnFileSave();
+        case SaveAnswer::Discard: return true;
+        case SaveAnswer::Cancel: break;
+    }
+    return false;
+}
+
+void CPDBApp::OnFileNew() {
+    if (!SaveModified()) {
+        return;
+    }
+    doc.OnNewDocument();
+    DocumentReplaced();
+}
+
+void CPDBApp::OnFileOpen() {
+    QString path = promptOpenFile();
+    if (!path.isEmpty()) {
+        OpenDocumentFile(path);
+    }
+}
+
+bool CPDBApp::OpenDocumentFile(const QString& path) {
+    return SaveModified() && ReadDocument(path);
+}
+
+bool CPDBApp::ReadDocument(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    std::string error;
+    bool opened = doc.OnOpenDocument(LocalPath(absolute), error);
+    DocumentReplaced();
+    if (!opened) {
+        ui.MessageBox("", error);
+        return false;
+    }
+    Remember(absolute);
+    return true;
+}
+
+void CPDBApp::OnOpenRecentFile(int index) {
+    if (index < 0 || index >= recent.Files().size()) {
+        return;
+    }
+    const QString path = recent.Files().at(index);
+    // A file that can no longer be opened leaves the list.
+    if (SaveModified() && !ReadDocument(path)) {
+        Forget(path);
+    }
+}
+
+bool CPDBApp::OnFileSave() {
+    if (doc.GetPathName().empty()) {
+        return OnFileSaveAs();
+    }
+    return DoSave(FromLocal(doc.GetPathName()));
+}
+
+bool CPDBApp::OnFileSaveAs() {
+    QString proposed = doc.GetPathName().empty() ? QString::fromStdString(doc.GetTitle())
+                                                 : FromLocal(doc.GetPathName());
+    QString path = WithDefaultExtension(promptSaveFile(proposed));
+    if (path.isEmpty()) {
+        return false;
+    }
+    return DoSave(path);
+}
+
+bool CPDBApp::DoSave(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    std::string error;
+    if (!doc.OnSaveDocument(LocalPath(absolute), error)) {
+        // The document keeps its modified flag and its name.
+        ui.MessageBox("", error);
+        return false;
+    }
+    DocumentReplaced();
+    Remember(absolute);
+    return true;
+}
+
+void CPDBApp::OnAppAbout() {
+    showAbout();
+}

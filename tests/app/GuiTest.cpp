@@ -1,0 +1,707 @@
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QCheckBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStandardPaths>
+#include <QTest>
+#include <QToolBar>
+
+#include "AboutDlg.h"
+#include "CoreDialogs.h"
+#include "GuiFixtures.h"
+#include "MainFrame.h"
+#include "MapPreview.h"
+#include "PDBView.h"
+#include "palm/PalmDialogs.h"
+
+namespace {
+
+QListWidget* MapList(CPDBApp& app) {
+    return app.GetMainFrame()->GetActiveView()->findChild<QListWidget*>("mapList");
+}
+
+QLineEdit* Edit(CPDBApp& app, const char* name) {
+    return app.GetMainFrame()->GetActiveView()->findChild<QLineEdit*>(name);
+}
+
+QStringList ListedNames(CPDBApp& app) {
+    QStringList names;
+    for (int i = 0; i < MapList(app)->count(); ++i) {
+        names.append(MapList(app)->item(i)->text());
+    }
+    return names;
+}
+
+// Replaces an edit's text the way a user does: select everything, then type.
+void Retype(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+}  // namespace
+
+class GuiTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir scratch;
+    QString Path(const QString& name) const { return scratch.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(scratch.isValid());
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
+    }
+
+    void init() {
+        QSettings(QStringLiteral("Halvorin"), QStringLiteral("Navrello Plandrel")).clear();
+        QDir::setCurrent(scratch.path());
+    }
+
+    void newDatabaseShowsAnEmptyForm() {
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Navrello Plandrel"));
+        QCOMPARE(frame->size(), QSize(580, 450));
+        QCOMPARE(MapList(h.app)->count(), 0);
+        QCOMPARE(Edit(h.app, "name")->text(), QString());
+        for (const char* corner : {"topLeftLat", "topLeftLon", "bottomRightLat", "bottomRightLon"}) {
+            QCOMPARE(Edit(h.app, corner)->text(), QStringLiteral("0.0"));
+        }
+        QCOMPARE(Edit(h.app, "width")->text(), QStringLiteral("0"));
+        QCOMPARE(Edit(h.app, "height")->text(), QStringLiteral("0"));
+        QCOMPARE(Edit(h.app, "colorDepth")->text(), QString());
+        QCOMPARE(Edit(h.app, "memory")->text(), QStringLiteral("0"));
+        QVERIFY(!frame->findChild<QCheckBox*>("compressed")->isChecked());
+        QVERIFY(!frame->findChild<QCheckBox*>("colorTable")->isChecked());
+        QCOMPARE(frame->MessagePane()->text(), QStringLiteral("Ready"));
+        QVERIFY(frame->GetPreview()->Picture().isNull());
+
+        // With nothing selected the form's commands do nothing.
+        frame->findChild<QPushButton*>("remove")->click();
+        frame->findChild<QPushButton*>("beam")->click();
+        frame->findChild<QPushButton*>("export")->click();
+        QTest::keyClicks(Edit(h.app, "name"), "x");
+        QVERIFY(!h.app.GetDocument().IsModified());
+        QVERIFY(!QFile::exists(Path("Essai.map")));
+        QVERIFY(!QFile::exists(Path("Essai.bmp")));
+    }
+
+    void formLayoutFollowsTheTemplateInDialogUnits() {
+        Harness h;
+        QVERIFY(h.Start());
+        CPDBView* view = h.app.GetMainFrame()->GetActiveView();
+        QWidget* page = view->findChild<QWidget*>("form101");
+        QFontMetrics metrics(page->font());
+        const int cx = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+        const int cy = metrics.height();
+        auto x = [cx](int du) { return (du * cx + 2) / 4; };
+        auto y = [cy](int du) { return (du * cy + 4) / 8; };
+        QCOMPARE(page->size(), QSize(x(239), y(164)));
+
+        struct Expected {
+            const char* name;
+            const char* text;
+            int l, t, w, h;
+            bool enabled;
+        };
+        const Expected controls[] = {
+            {"mapList", "", 10, 10, 104, 53, true},        {"nameLabel", "Name", 9, 63, 20, 8, true},
+            {"name", "", 8, 71, 106, 12, true},            {"topLeftLabel", "Top left", 8, 85, 26, 8, true},
+            {"latLabel", "Lat", 37, 85, 11, 8, true},      {"lonLabel", "Lon", 64, 85, 13, 8, true},
+            {"topLeftLat", "", 8, 94, 50, 12, true},       {"topLeftLon", "", 61, 94, 50, 12, true},
+            {"bottomRightLabel", "Bottom right", 8, 108, 40, 8, true},
+            {"bottomRightLat", "", 7, 116, 50, 12, true},  {"bottomRightLon", "", 60, 116, 50, 12, true},
+            {"add", "Add", 17, 136, 30, 14, true},         {"remove", "Remove", 72, 136, 30, 14, true},
+            {"sizeLabel", "Size", 124, 43, 14, 8, true},   {"width", "", 160, 43, 20, 12, false},
+            {"byLabel", "x", 184, 46, 8, 8, true},         {"height", "", 193, 43, 20, 12, false},
+            {"colorLabel", "Color", 124, 62, 17, 8, true}, {"colorDepth", "", 160, 62, 27, 12, false},
+            {"colorTable", "Table", 191, 62, 34, 10, false},
+            {"compressed", "Compressed", 160, 77, 55, 10, false},
+            {"memoryLabel", "Memory", 124, 85, 26, 8, true},
+            {"memory", "", 160, 91, 50, 12, false},        {"kbLabel", "KB", 214, 93, 10, 8, true},
+            {"beam", "Beam", 193, 123, 30, 14, true},      {"export", "Export", 193, 137, 30, 14, true},
+        };
+        QCOMPARE(page->children().size(), qsizetype(std::size(controls)));
+        for (const Expected& c : controls) {
+            QWidget* widget = page->findChild<QWidget*>(c.name);
+            QVERIFY2(widget, c.name);
+            QCOMPARE(widget->geometry(), QRect(x(c.l), y(c.t), x(c.l + c.w) - x(c.l), y(c.t + c.h) - y(c.t)));
+            QCOMPARE(widget->isEnabled(), c.enabled);
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                QCOMPARE(label->text(), QString(c.text));
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                QCOMPARE(button->text(), QString(c.text));
+            }
+        }
+        QCOMPARE(Edit(h.app, "name")->maxLength(), 11);
+        QCOMPARE(Edit(h.app, "topLeftLat")->maxLength(), 10);
+        QCOMPARE(Edit(h.app, "bottomRightLon")->maxLength(), 10);
+    }
+
+    void listsMapsByNameAndShowsEachItsOwnMap() {
+        auto zurich = TestMap("Zurich", 10);
+        zurich.topLeftLon = 30600000;
+        auto basel = TestMap("Basel", 30, 2);
+        auto geneva = TestMap("Geneva", 20, 4);
+        geneva.topLeftLon = 22000000;
+        WriteDatabase(Path("Swiss.pdb"), {zurich, basel, geneva});
+        Harness h;
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Swiss.pdb - Navrello Plandrel"));
+        QCOMPARE(ListedNames(h.app), (QStringList{"Basel", "Geneva", "Zurich"}));
+        QCOMPARE(MapList(h.app)->currentRow(), 0);
+        QCOMPARE(Edit(h.app, "name")->text(), QStringLiteral("Basel"));
+
+        struct Shown {
+            const char* name;
+            const char* lon;
+            const char* height;
+            const char* depth;
+        };
+        const Shown shown[] = {{"Basel", "0.00000", "30", "2 bits"},
+                               {"Geneva", "6.11111", "20", "4 bits"},
+                               {"Zurich", "8.50000", "10", "1 bit"}};
+        for (int row : {2, 1, 0}) {
+            QListWidget* list = MapList(h.app);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+            QCOMPARE(Edit(h.app, "name")->text(), QString(shown[row].name));
+            QCOMPARE(Edit(h.app, "topLeftLon")->text(), QString(shown[row].lon));
+            QCOMPARE(Edit(h.app, "height")->text(), QString(shown[row].height));
+            QCOMPARE(Edit(h.app, "colorDepth")->text(), QString(shown[row].depth));
+            QCOMPARE(h.app.GetMainFrame()->GetPreview()->Picture().height(), QString(shown[row].height).toInt());
+        }
+        // Filling the controls never counts as an edit.
+        QVERIFY(!h.app.GetDocument().IsModified());
+    }
+
+    void cornersShowAndStoreDegrees() {
+        auto paris = TestMap("Paris", 10);
+        paris.topLeftLat = 175860000;
+        paris.topLeftLon = -441000000;
+        paris.bottomRightLat = -36;
+        paris.bottomRightLon = 135427004;
+        WriteDatabase(Path("Paris.pdb"), {paris});
+        Harness h;
+        QVERIFY(h.Start({Path("Paris.pdb")}));
+        QCOMPARE(Edit(h.app, "topLeftLat")->text(), QStringLiteral("48.85000"));
+        QCOMPARE(Edit(h.app, "topLeftLon")->text(), QStringLiteral("-122.50000"));
+        QCOMPARE(Edit(h.app, "bottomRightLat")->text(), QStringLiteral("-0.00001"));
+        QCOMPARE(Edit(h.app, "bottomRightLon")->text(), QStringLiteral("37.61861"));
+
+        const mapdb::MapRecord& map = h.app.GetDocument().GetMap(0);
+        Retype(Edit(h.app, "bottomRightLon"), "37.61861");
+        QCOMPARE(map.bottomRightLon, 135426996);
+        QVERIFY(h.app.GetDocument().IsModified());
+        Retype(Edit(h.app, "topLeftLat"), "48.85");
+        QCOMPARE(map.topLeftLat, 175860000);
+        Retype(Edit(h.app, "topLeftLon"), "-122.5");
+        QCOMPARE(map.topLeftLon, -441000000);
+        Retype(Edit(h.app, "bottomRightLat"), "12.3456789");
+        QCOMPARE(map.bottomRightLat, 44444444);
+        QCOMPARE(Edit(h.app, "bottomRightLat")->text(), QStringLiteral("12.3456789").left(10));
+        Retype(Edit(h.app, "bottomRightLat"), "-0.00001");
+        QCOMPARE(map.bottomRightLat, -36);
+        Retype(Edit(h.app, "topLeftLat"), "N 10");
+        QCOMPARE(map.topLeftLat, 0);
+        QCOMPARE(map.topLeftLon, -441000000);
+    }
+
+    void showsMemoryDepthAndFlags() {
+        Harness h;
+        QVERIFY(h.Start());
+        mapdb::CPDBDoc& doc = h.app.GetDocument();
+        auto big = TestMap("Big", 500);
+        big.width = 600;
+        big.rowBytes = 76;
+        big.data.emplace(38000, 0);
+        big.SetFlag(mapdb::kCompressed, false);
+        doc.AddMap(big, {});
+        doc.UpdateAllViews(nullptr);
+        QCOMPARE(Edit(h.app, "memory")->text(), QStringLiteral("37.1523"));
+        QCOMPARE(Edit(h.app, "width")->text(), QStringLiteral("600"));
+        QCOMPARE(Edit(h.app, "height")->text(), QStringLiteral("500"));
+
+        auto full = TestMap("Full", 1, 8);
+        full.rowBytes = 65492;
+        full.data.emplace(65492, 0);
+        doc.GetMap(0) = full;
+        doc.UpdateAllViews(nullptr);
+        QCOMPARE(Edit(h.app, "memory")->text(), QStringLiteral("64"));
+        QCOMPARE(Edit(h.app, "colorDepth")->text(), QStringLiteral("8 bits"));
+        for (std::uint8_t depth : {std::uint8_t{3}, std::uint8_t{16}}) {
+            doc.GetMap(0).pixelSize = depth;
+            doc.UpdateAllViews(nullptr);
+            QCOMPARE(Edit(h.app, "colorDepth")->text(), QStringLiteral("Error"));
+        }
+    }
+
+    void nameTypedCharacterByCharacterMovesItsSelectedItem() {
+        WriteDatabase(Path("Swiss.pdb"), {TestMap("Basel", 10), TestMap("Geneva", 20), TestMap("Zurich", 30)});
+        Harness h;
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        QListWidget* list = MapList(h.app);
+        list->setCurrentRow(2);
+        const std::size_t zurich = *h.app.GetMainFrame()->GetActiveView()->Form().SelectedMap();
+        QLineEdit* name = Edit(h.app, "name");
+        name->setFocus();
+        name->selectAll();
+        QTest::keyClick(name, Qt::Key_Delete);
+        QCOMPARE(ListedNames(h.app), (QStringList{"", "Basel", "Geneva"}));
+        QString typed;
+        for (QChar c : QStringLiteral("Aarau")) {
+            QTest::keyClick(name, c.toLatin1());
+            typed += c;
+            QCOMPARE(QString::fromStdString(h.app.GetDocument().GetMap(zurich).GetName()), typed);
+            QCOMPARE(list->currentItem()->text(), typed);
+            QCOMPARE(list->currentItem()->data(Qt::UserRole).toULongLong(), zurich);
+        }
+        QCOMPARE(ListedNames(h.app), (QStringList{"Aarau", "Basel", "Geneva"}));
+        // Only characters of the handheld's 8-bit set are taken.
+        QKeyEvent euro(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u20AC"));
+        QApplication::sendEvent(name, &euro);
+        QCOMPARE(name->text(), QStringLiteral("Aarau"));
+        QTest::keyClicks(name, "-Nord-Ost");
+        QCOMPARE(name->text(), QStringLiteral("Aarau-Nord-"));
+        QCOMPARE(ListedNames(h.app), (QStringList{"Aarau-Nord-", "Basel", "Geneva"}));
+    }
+
+    void removingTheOnlyMapEmptiesTheForm() {
+        WriteDatabase(Path("One.pdb"), {TestMap("Bern", 10)});
+        Harness h;
+        QVERIFY(h.Start({Path("One.pdb")}));
+        h.app.GetMainFrame()->findChild<QPushButton*>("remove")->click();
+        QCOMPARE(MapList(h.app)->count(), 0);
+        QCOMPARE(h.app.GetDocument().GetMapCount(), 0);
+        QCOMPARE(Edit(h.app, "name")->text(), QString());
+        QCOMPARE(Edit(h.app, "topLeftLat")->text(), QStringLiteral("0.0"));
+        QVERIFY(h.app.GetDocument().IsModified());
+        QVERIFY(h.app.GetMainFrame()->GetPreview()->Picture().isNull());
+    }
+
+    void addImportsAPictureAndBeamAndExportWriteBesideIt() {
+        QDir(scratch.path()).mkpath("pictures");
+        const QString picture = WriteBitmap(Path("pictures/Town.BMP"), 20, 10);
+        Harness h;
+        QVERIFY(h.Start());
+        h.importAnswer = picture;
+        h.answer = [](QDialog& dialog) {
+            if (dialog.objectName() == "colorDepthDlg") {
+                dialog.findChild<QRadioButton*>("depth3")->setChecked(true);
+            }
+            dialog.accept();
+        };
+        h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
+        QCOMPARE(h.DialogTitles(), (QStringList{"Choose the color depth of the map", "Enter map coordinates"}));
+        QCOMPARE(QDir::currentPath(), QFileInfo(picture).absolutePath());
+        QCOMPARE(ListedNames(h.app), (QStringList{"Town"}));
+        QCOMPARE(Edit(h.app, "colorDepth")->text(), QStringLiteral("8 bits"));
+        QCOMPARE(Edit(h.app, "topLeftLat")->text(), QStringLiteral("10.00000"));
+        QVERIFY(h.app.GetDocument().IsModified());
+        // The preview shows the picture's own pixels: white where the index is 1.
+        const QImage& shown = h.app.GetMainFrame()->GetPreview()->Picture();
+        QCOMPARE(shown.size(), QSize(20, 10));
+
+        h.app.GetMainFrame()->findChild<QPushButton*>("beam")->click();
+        h.app.GetMainFrame()->findChild<QPushButton*>("export")->click();
+        QCOMPARE(QFileInfo(Path("pictures/Essai.map")).size(), qint64(44 + 20 * 10));
+        QVERIFY(QFileInfo(Path("pictures/Essai.bmp")).size() > 54);
+
+        // A cancelled dialog changes nothing.
+        h.importAnswer.clear();
+        h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
+        QCOMPARE(h.app.GetDocument().GetMapCount(), 1);
+    }
+
+    void colorDepthDialogShowsItsTextsAndDefaults() {
+        palm::CColorDepthDlg core;
+        core.sizeEstimates = {1.41015625f, 2.58203125f, 4.92578125f, 9.80859375f};
+        core.sourceDepth = 8;
+        auto shown = BuildDialog(core, nullptr);
+        QVERIFY(shown);
+        QDialog& dialog = *shown->dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Choose the color depth of the map"));
+        const char* labels[] = {"1 bit - 2 colors", "2 bits - 4 colors", "4 bits - 16 colors palmOS 3.3 min.",
+                                "8 bits - 256 colors palmOS 3.5 min."};
+        const char* sizes[] = {"1.41016", "2.58203", "4.92578", "9.80859"};
+        for (int i = 0; i < 4; ++i) {
+            auto* radio = dialog.findChild<QRadioButton*>(QStringLiteral("depth%1").arg(i));
+            QCOMPARE(radio->text(), QString(labels[i]));
+            QCOMPARE(radio->isChecked(), i == 0);
+            auto* size = dialog.findChild<QLineEdit*>(QStringLiteral("estimate%1").arg(i));
+            QCOMPARE(size->text(), QString(sizes[i]));
+            QVERIFY(!size->isEnabled());
+        }
+        QCOMPARE(dialog.findChild<QLineEdit*>("sourceDepth")->text(), QStringLiteral("8"));
+        QCOMPARE(dialog.findChild<QCheckBox*>("compress")->text(), QStringLiteral("Compress        palmOS 3.3 min."));
+        QCOMPARE(dialog.findChild<QCheckBox*>("colorTable")->text(),
+                 QStringLiteral(" Include color table palmOS 3.5 min."));
+        QVERIFY(!dialog.findChild<QCheckBox*>("compress")->isChecked());
+        QStringList labelTexts;
+        for (auto* label : dialog.findChildren<QLabel*>()) {
+            labelTexts.append(label->text());
+        }
+        QVERIFY(labelTexts.contains("Size uncompressed:"));
+        QVERIFY(labelTexts.contains("bits to :"));
+        QCOMPARE(labelTexts.count("KB"), 4);
+        auto buttons = dialog.findChildren<QAbstractButton*>();
+        QCOMPARE(std::count_if(buttons.begin(), buttons.end(),
+                               [](QAbstractButton* b) { return qobject_cast<QPushButton*>(b) != nullptr; }),
+                 1);
+    }
+
+    void dialogValuesAreTakenOnOkAndKeptOtherwise() {
+        Harness h;
+        QVERIFY(h.Start());
+        auto choose = [](QDialog& dialog) {
+            dialog.findChild<QRadioButton*>("depth2")->setChecked(true);
+            dialog.findChild<QCheckBox*>("compress")->setChecked(true);
+            dialog.findChild<QCheckBox*>("colorTable")->setChecked(true);
+        };
+        h.answer = [&](QDialog& dialog) {
+            choose(dialog);
+            dialog.accept();
+        };
+        palm::CColorDepthDlg taken;
+        platform::GetUserInterface().DoModal(taken);
+        QCOMPARE(taken.depthChoice, 2);
+        QVERIFY(taken.compress);
+        QVERIFY(taken.includeColorTable);
+
+        h.answer = [&](QDialog& dialog) {
+            choose(dialog);
+            dialog.reject();  // closed with Esc or the window's close button
+        };
+        palm::CColorDepthDlg kept;
+        platform::GetUserInterface().DoModal(kept);
+        QCOMPARE(kept.depthChoice, 0);
+        QVERIFY(!kept.compress);
+        QVERIFY(!kept.includeColorTable);
+    }
+
+    void coordinatesDialogShowsTheFormatAndTheGivenTexts() {
+        Harness h;
+        QVERIFY(h.Start());
+        palm::CCoordinatesDlg core;
+        core.topLeftLatitude = "N 10";
+        core.topLeftLongitude = "W 10";
+        core.bottomRightLatitude = "-10.00000";
+        core.bottomRightLongitude = "10.00000";
+        QString format;
+        h.answer = [&format](QDialog& dialog) {
+            format = dialog.findChild<QLabel*>("format")->text();
+            dialog.findChild<QLineEdit*>("topLeftLongitude")->setText(QStringLiteral("W37º37'8\""));
+            dialog.accept();
+        };
+        platform::GetUserInterface().DoModal(core);
+        QCOMPARE(format, QStringLiteral("Format:\nLatitude: [N/+]/(S/-) DD[.dd] [MM[.mm]] [SS[.ss]]\n"
+                                        "Longitude: [E/+]/(W/-) DDD[.dd] [MM[.mm]] [SS[.ss]]\n\n"
+                                        "example: W37\u00BA37'8\" or -37.61889 or 37 37.133 W"));
+        const SeenDialog& seen = h.dialogs.back();
+        QCOMPARE(seen.title, QStringLiteral("Enter map coordinates"));
+        for (const char* text : {"Corners", "Top left", "Bottom right", "Latitude", "Longitude", "N 10", "-10.00000",
+                                 "10.00000", "OK"}) {
+            QVERIFY2(seen.texts.contains(text), text);
+        }
+        QCOMPARE(core.topLeftLatitude, std::string("N 10"));
+        QCOMPARE(core.topLeftLongitude, std::string("W37\u00BA37'8\""));
+        QCOMPARE(core.bottomRightLatitude, std::string("-10.00000"));
+    }
+
+    void noticesShowTheirTitlesAndTexts() {
+        Harness h;
+        QVERIFY(h.Start());
+        palm::ShowUnsupportedFormat();
+        platform::GetUserInterface().MessageBox("", "Something to tell");
+        QCOMPARE(h.DialogTitles(), (QStringList{"Unsuported format", "Navrello Plandrel"}));
+        QVERIFY(h.dialogs[0].texts.contains("Plandrel accepts BMP, GIF and JPEG\nwith a maximum of 256 colors (8 bits)."));
+        QVERIFY(h.dialogs[1].texts.contains("Something to tell"));
+    }
+
+    void startingWithAFileThatIsNoDatabaseFails() {
+        const QString picture = WriteBitmap(Path("map.bmp"), 4, 4);
+        Harness h;
+        QVERIFY(!h.Start({picture}));
+        QCOMPARE(h.DialogTitles().first(), QStringLiteral("Wrong file"));
+        QVERIFY(h.dialogs.front().texts.contains("This is not a valid\nNavrello maps DataBase."));
+        QVERIFY(h.app.GetMainFrame()->isHidden());
+
+        Harness missing;
+        QVERIFY(!missing.Start({Path("absent.pdb")}));
+        QCOMPARE(missing.dialogs.size(), std::size_t{1});
+    }
+
+    void droppedDatabasesOpenAndOtherFilesAreImported() {
+        WriteDatabase(Path("Europe.pdb"), {TestMap("Paris", 10)});
+        WriteDatabase(Path("Asia.pdb"), {TestMap("Tokyo", 10), TestMap("Osaka", 20)});
+        QFile::copy(Path("Europe.pdb"), Path("EUROPE.PDB"));
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+
+        frame->OnDropFiles({Path("Europe.pdb")});
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(ListedNames(h.app), (QStringList{"Paris"}));
+
+        // Upper-case letters do not make a database: the file goes to the picture import.
+        frame->OnDropFiles({Path("EUROPE.PDB")});
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QVERIFY(h.dialogs.back().texts.join(' ').contains("EUROPE.PDB"));
+
+        // ".pdb" in a folder's name is enough: the picture is opened as a database and refused.
+        QDir(scratch.path()).mkpath("old.pdb.files");
+        const QString inFolder = WriteBitmap(Path("old.pdb.files/map.bmp"), 4, 4);
+        frame->OnDropFiles({inFolder});
+        QCOMPARE(h.dialogs.at(1).title, QStringLiteral("Wrong file"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Navrello Plandrel"));
+
+        // Two databases: both are opened in turn and the second stays.
+        frame->OnDropFiles({Path("Europe.pdb"), Path("Asia.pdb")});
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Asia.pdb - Navrello Plandrel"));
+        QCOMPARE(h.app.RecentFiles().mid(0, 2), (QStringList{Path("Asia.pdb"), Path("Europe.pdb")}));
+
+        // Three pictures: only the first is imported.
+        QStringList pictures;
+        for (const char* name : {"One.bmp", "Two.bmp", "Three.bmp"}) {
+            pictures.append(WriteBitmap(Path(name), 8, 8));
+            WriteSideFile(pictures.back());
+        }
+        h.dialogs.clear();
+        frame->OnDropFiles(pictures);
+        QCOMPARE(ListedNames(h.app), (QStringList{"One", "Osaka", "Tokyo"}));
+        QCOMPARE(h.DialogTitles(), (QStringList{"Choose the color depth of the map"}));
+    }
+
+    void dropEventsCarryLocalFiles() {
+        WriteDatabase(Path("Europe.pdb"), {TestMap("Paris", 10)});
+        Harness h;
+        QVERIFY(h.Start());
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(Path("Europe.pdb"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.app.GetMainFrame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.app.GetMainFrame(), &drop);
+        QTRY_COMPARE(ListedNames(h.app), (QStringList{"Paris"}));
+    }
+
+    void longDroppedPathsAreUsedWhole() {
+        const QString folder = Path(QString(100, QChar('d')));
+        QDir().mkpath(folder);
+        const QString picture = WriteBitmap(folder + "/Long.bmp", 8, 8);
+        WriteSideFile(picture);
+        Harness h;
+        QVERIFY(h.Start());
+        h.app.GetMainFrame()->OnDropFiles({picture});
+        QCOMPARE(ListedNames(h.app), (QStringList{"Long"}));
+        WriteDatabase(folder + "/Far.pdb", {TestMap("Far", 4)});
+        h.saveAnswer = CPDBApp::SaveAnswer::Discard;
+        h.app.GetMainFrame()->OnDropFiles({folder + "/Far.pdb"});
+        QCOMPARE(ListedNames(h.app), (QStringList{"Far"}));
+    }
+
+    void saveQuestionGuardsNewOpenDropAndExit() {
+        WriteDatabase(Path("Europe.pdb"), {TestMap("Paris", 10)});
+        Harness h;
+        QVERIFY(h.Start());
+        mapdb::CPDBDoc& doc = h.app.GetDocument();
+        auto modify = [&] {
+            doc.AddMap(TestMap("Work", 5), {});
+            doc.SetModifiedFlag(true);
+            doc.UpdateAllViews(nullptr);
+        };
+
+        modify();
+        h.saveAnswer = CPDBApp::SaveAnswer::Cancel;
+        h.app.OnFileNew();
+        h.openAnswer = Path("Europe.pdb");
+        h.app.OnFileOpen();
+        h.app.GetMainFrame()->OnDropFiles({Path("Europe.pdb")});
+        QVERIFY(!h.app.GetMainFrame()->close());
+        QCOMPARE(h.saveQuestions, (QStringList{"Untitled", "Untitled", "Untitled", "Untitled"}));
+        QCOMPARE(ListedNames(h.app), (QStringList{"Work"}));
+
+        h.saveAnswer = CPDBApp::SaveAnswer::Discard;
+        h.app.GetMainFrame()->OnDropFiles({Path("Europe.pdb")});
+        QCOMPARE(ListedNames(h.app), (QStringList{"Paris"}));
+
+        modify();
+        h.saveAnswer = CPDBApp::SaveAnswer::Save;
+        h.app.OnFileNew();
+        QCOMPARE(h.saveQuestions.last(), QStringLiteral("Europe.pdb"));
+        QCOMPARE(doc.GetMapCount(), 0);
+        mapdb::CPDBDoc saved;
+        std::string error;
+        QVERIFY(saved.OnOpenDocument(Path("Europe.pdb").toStdString(), error));
+        QCOMPARE(saved.GetMapCount(), 2);
+
+        modify();
+        h.saveAnswer = CPDBApp::SaveAnswer::Discard;
+        h.app.OnFileOpen();
+        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(h.saveQuestions.size(), 7);
+    }
+
+    void saveAsAddsTheExtensionAndFailedSavesKeepTheChanges() {
+        Harness h;
+        QVERIFY(h.Start());
+        mapdb::CPDBDoc& doc = h.app.GetDocument();
+        doc.AddMap(TestMap("Work", 5), {});
+        doc.SetModifiedFlag(true);
+        h.saveAsAnswer = Path("Atlas");
+        QVERIFY(h.app.OnFileSave());
+        QCOMPARE(h.proposedNames, (QStringList{"Untitled"}));
+        QVERIFY(QFile::exists(Path("Atlas.pdb")));
+        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Atlas.pdb - Navrello Plandrel"));
+        QVERIFY(!doc.IsModified());
+
+        QDir(scratch.path()).mkpath("folder.pdb");
+        doc.SetModifiedFlag(true);
+        h.saveAsAnswer = Path("folder.pdb");
+        QVERIFY(!h.app.OnFileSaveAs());
+        QVERIFY(doc.IsModified());
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Atlas.pdb - Navrello Plandrel"));
+        QCOMPARE(WithDefaultExtension("/a/b.c"), QStringLiteral("/a/b.c"));
+    }
+
+    void recentFilesKeepFourAcrossRuns() {
+        QStringList paths;
+        for (const char* name : {"A.pdb", "B.pdb", "C.pdb", "D.pdb", "E.pdb"}) {
+            paths.append(WriteDatabase(Path(name), {}));
+        }
+        {
+            Harness h;
+            QVERIFY(h.Start());
+            for (const QString& path : paths) {
+                QVERIFY(h.app.OpenDocumentFile(path));
+            }
+            h.app.OpenDocumentFile(paths[2]);
+            QCOMPARE(h.app.RecentFiles(), (QStringList{paths[2], paths[4], paths[3], paths[1]}));
+        }
+        Harness next;
+        QVERIFY(next.Start());
+        QCOMPARE(next.app.RecentFiles(), (QStringList{paths[2], paths[4], paths[3], paths[1]}));
+        QMenu* file = next.app.GetMainFrame()->menuBar()->findChild<QMenu*>("fileMenu");
+        QStringList items;
+        for (QAction* action : file->actions()) {
+            if (action->isVisible()) {
+                items.append(action->isSeparator() ? "-" : action->text());
+            }
+        }
+        QCOMPARE(items, (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "-", "&1 " + paths[2],
+                                     "&2 " + paths[4], "&3 " + paths[3], "&4 " + paths[1], "-", "E&xit"}));
+
+        // A file that can no longer be opened leaves the list.
+        QFile::remove(paths[4]);
+        next.app.GetMainFrame()->findChild<QAction*>("recentFile2")->trigger();
+        QCOMPARE(next.app.RecentFiles(), (QStringList{paths[2], paths[3], paths[1]}));
+        next.app.GetMainFrame()->findChild<QAction*>("recentFile3")->trigger();
+        QCOMPARE(next.app.GetMainFrame()->windowTitle(), QStringLiteral("B.pdb - Navrello Plandrel"));
+    }
+
+    void menusToolBarAndStatusBarCarryTheirTexts() {
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+        QStringList menus;
+        for (QAction* action : frame->menuBar()->actions()) {
+            menus.append(action->text());
+        }
+        QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
+        struct Item {
+            const char* name;
+            const char* text;
+            const char* prompt;
+            const char* tip;
+            QKeySequence keys;
+        };
+        const Item items[] = {
+            {"fileNew", "&New...", "Create a new maps database", "New maps DB", QKeySequence("Ctrl+N")},
+            {"fileOpen", "&Open...", "Open an existing  maps database", "Open maps DB", QKeySequence("Ctrl+O")},
+            {"fileSave", "&Save", "Save the active maps database", "Save maps DB", QKeySequence("Ctrl+S")},
+            {"fileSaveAs", "Save &As...", "Save the active maps database with a new name", "Save As maps DB", {}},
+            {"recentFile", "Recent File", "Open this maps database", "Recent File", {}},
+            {"appExit", "E&xit", "Quit the application; prompts to save documents", "Exit", {}},
+            {"viewToolBar", "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar", {}},
+            {"viewStatusBar", "&Status Bar", "Show or hide the status bar", "Toggle StatusBar", {}},
+            {"appAbout", "About Plandrel ...", "Display program information, version number and copyright", "About",
+             {}},
+        };
+        for (const Item& item : items) {
+            auto* action = frame->findChild<QAction*>(item.name);
+            QVERIFY2(action, item.name);
+            QCOMPARE(action->text(), QString(item.text));
+            QCOMPARE(action->statusTip(), QString(item.prompt));
+            QCOMPARE(action->toolTip(), QString(item.tip));
+            QCOMPARE(action->shortcut(), item.keys);
+        }
+        QStringList tools;
+        for (QAction* action : frame->GetToolBar()->actions()) {
+            tools.append(action->isSeparator() ? "-" : action->objectName());
+        }
+        QCOMPARE(tools, (QStringList{"fileNew", "fileOpen", "fileSave", "-", "appAbout"}));
+        QCOMPARE(frame->GetToolBar()->iconSize(), QSize(16, 15));
+        QVERIFY(frame->GetToolBar()->isMovable());
+        QCOMPARE(frame->GetToolBar()->allowedAreas(), Qt::AllToolBarAreas);
+
+        frame->findChild<QAction*>("viewToolBar")->trigger();
+        QVERIFY(frame->GetToolBar()->isHidden());
+        frame->findChild<QAction*>("viewStatusBar")->trigger();
+        QVERIFY(frame->statusBar()->isHidden());
+        QAction* preview = frame->findChild<QAction*>("viewPreview");
+        QVERIFY(preview->isChecked());
+        preview->trigger();
+        QVERIFY(frame->GetPreviewDock()->isHidden());
+    }
+
+    void lockPanesFollowTheKeys() {
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+        QCOMPARE(frame->Indicator(0)->objectName(), QStringLiteral("CAP"));
+        frame->queryLockKeys = [] { return LockKeys{true, false, true}; };
+        frame->UpdateIndicators();
+        QCOMPARE(frame->Indicator(0)->text(), QStringLiteral("CAP"));
+        QCOMPARE(frame->Indicator(1)->text(), QString());
+        QCOMPARE(frame->Indicator(2)->text(), QStringLiteral("SCRL"));
+        frame->queryLockKeys = [] { return LockKeys{false, true, false}; };
+        QTest::keyRelease(frame, Qt::Key_NumLock);
+        QCOMPARE(frame->Indicator(0)->text(), QString());
+        QCOMPARE(frame->Indicator(1)->text(), QStringLiteral("NUM"));
+    }
+
+    void aboutBoxShowsIconAndVersion() {
+        CAboutDlg about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Navrello Plandrel"));
+        QCOMPARE(about.findChild<QLabel*>("version")->text(), QStringLiteral("Version 3.5"));
+        QVERIFY(!about.findChild<QLabel*>("icon")->pixmap().isNull());
+        auto buttons = about.findChildren<QPushButton*>();
+        QCOMPARE(buttons.size(), 1);
+        QCOMPARE(buttons.front()->text(), QStringLiteral("OK"));
+        buttons.front()->click();
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(GuiTest)
+#include "GuiTest.moc"
