@@ -1,7 +1,7 @@
 // Databases: opening and saving one of 1,000 maps (about 60 MB) against
-// copying its file with cp, and opening one of 65,535 maps and refilling the
-// map list, in absolute time.
-#include <algorithm>
+// copying its file with cp (and with cp making the copy durable, as a save
+// does), and opening one of 65,535 maps and refilling the map list form, in
+// absolute time.
 #include <cstdio>
 #include <cstring>
 #include <string>
