@@ -140,7 +140,18 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
     const int B = working.pixelSize;
     const std::size_t R = working.rowBytes;
     const std::size_t T = mapdb::GetColorTableSize(working);
-    const auto& source = *working.data;
+    // Bytes the map's data lacks (a block shorter than its fields say, or none)
+    // read as zeros, never from outside the block.
+    const std::size_t fullRow = static_cast<std::size_t>(((B * W + 15) & ~15) / 8);
+    const std::size_t needed = H > 0 ? T + static_cast<std::size_t>(H - 1) * R + std::max(R, fullRow) : T;
+    std::vector<std::uint8_t> padded;
+    if (!working.data || working.data->size() < needed) {
+        if (working.data) {
+            padded = *working.data;
+        }
+        padded.resize(needed, 0);
+    }
+    const auto& source = padded.empty() ? *working.data : padded;
     const int columns = (W + kTileWidth - 1) / kTileWidth;
     const int rows = (H + kTileHeight - 1) / kTileHeight;
     const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);

@@ -176,6 +176,29 @@ TEST(Tiling, CompressedTilesEqualTheUncompressedOnesCompressed) {
     }
 }
 
+// A map whose data stops short (or is missing) is cut as if the rest were zeros.
+TEST(Tiling, MissingRowsAreCutAsZeros) {
+    for (bool compress : {false, true}) {
+        MapRecord whole = Working(300, 250, 4, true);
+        MapRecord cut = Working(300, 250, 4, true);
+        const std::size_t half = whole.data->size() / 2;
+        cut.data->resize(half);
+        std::fill(whole.data->begin() + static_cast<std::ptrdiff_t>(half), whole.data->end(), 0);
+        auto expected = CutIntoTiles(whole, compress);
+        auto tiles = CutIntoTiles(cut, compress);
+        ASSERT_EQ(tiles.size(), expected.size());
+        for (std::size_t t = 0; t < tiles.size(); ++t) {
+            EXPECT_EQ(tiles[t].data, expected[t].data) << t;
+        }
+        MapRecord none = Working(300, 250, 8, false);
+        none.data.reset();
+        for (const auto& tile : CutIntoTiles(none, compress)) {
+            ASSERT_TRUE(tile.data);
+            EXPECT_EQ(palm::ExpandScanLines(tile), std::vector<std::uint8_t>(std::size_t{tile.rowBytes} * tile.height, 0));
+        }
+    }
+}
+
 TEST(Tiling, CategoryIsTheLowestFreeOneAndNoneWhenAllAreTaken) {
     mapdb::CPDBDoc doc;
     doc.AddMap(MapRecord{}, mapdb::RecordEntry{});
