@@ -307,13 +307,11 @@ enum class DirectRead { kRead, kRefused, kNotPlain };
 
 // The usual .bmp, uncompressed rows bottom-up, is read without holding the
 // whole file: its headers and colour table from the first bytes, then its
-// rows appended to the block in large pieces, so that the block's bytes are
-// written once and the file's only pass through a small buffer. The result is
-// the block LoadBmpFromMemory makes of the whole file (which reads no further
-// than kMaxFileBytes either). kNotPlain leaves other kinds to it.
+// rows straight into the block. The result is the block LoadBmpFromMemory
+// makes of the whole file (which reads no further than kMaxFileBytes either).
+// kNotPlain leaves other kinds to it.
 DirectRead ReadPlainBmp(std::FILE* file, DibBlock& block) {
     constexpr std::size_t kHeadBytes = 4096;
-    constexpr std::size_t kPieceBytes = std::size_t{1} << 18;
     std::optional<std::uint64_t> fileSize = RegularFileSize(file);
     if (!fileSize) {
         return DirectRead::kNotPlain;
@@ -336,28 +334,24 @@ DirectRead ReadPlainBmp(std::FILE* file, DibBlock& block) {
         return DirectRead::kRefused;  // the rows are not all there
     }
     block = std::move(*header);
-    block.reserve(block.size() + static_cast<std::size_t>(layout.pixelBytes));
+    std::size_t at = block.size();
+    block.resize(at + static_cast<std::size_t>(layout.pixelBytes));
     std::uint64_t next = layout.pixelOffset;
     const std::uint64_t end = layout.pixelOffset + layout.pixelBytes;
     if (next < headBytes) {
         const auto inHead = static_cast<std::size_t>(std::min<std::uint64_t>(end, headBytes));
-        block.insert(block.end(), head.begin() + static_cast<std::ptrdiff_t>(next),
-                     head.begin() + static_cast<std::ptrdiff_t>(inHead));
+        std::copy(head.begin() + static_cast<std::ptrdiff_t>(next), head.begin() + static_cast<std::ptrdiff_t>(inHead),
+                  block.begin() + static_cast<std::ptrdiff_t>(at));
+        at += inHead - static_cast<std::size_t>(next);
         next = inHead;
     }
     if (next < end && next != headBytes && ::fseeko(file, static_cast<off_t>(next), SEEK_SET) != 0) {
         return DirectRead::kRefused;
     }
-    const auto pieceBytes = static_cast<std::size_t>(std::min<std::uint64_t>(end - next, kPieceBytes));
-    std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[pieceBytes]);
-    while (next < end) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(end - next, pieceBytes));
-        const std::size_t got = std::fread(piece.get(), 1, want, file);
-        if (got != want) {
-            return DirectRead::kRefused;  // cut short since its size was taken, or unreadable
-        }
-        block.insert(block.end(), piece.get(), piece.get() + got);
-        next += got;
+    // The rest in one read, straight into the block.
+    const auto rest = static_cast<std::size_t>(end - next);
+    if (rest != 0 && std::fread(block.data() + at, 1, rest, file) != rest) {
+        return DirectRead::kRefused;  // cut short since its size was taken, or unreadable
     }
     return DirectRead::kRead;
 }
