@@ -318,16 +318,13 @@ void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size
         if (withTable) {
             colorTable = PalmColorTable(picture->colors, tableEntries);
         }
-        block.reserve(colorTable.size() + rowBytes * picture->height);
-        block.insert(block.end(), colorTable.begin(), colorTable.end());
+        block.assign(colorTable.size() + rowBytes * picture->height, 0);
+        std::copy(colorTable.begin(), colorTable.end(), block.begin());
         const RowTables tables(DestinationTable(picture->colors, pixelSize, withTable), picture->bitCount, pixelSize);
         const RowConverter convert = Converter(picture->bitCount, pixelSize);
-        // Each row is converted in a small buffer, whose padding stays 0, and
-        // appended: the block's bytes are written once, never cleared first.
-        std::vector<std::uint8_t> row(rowBytes, 0);
+        std::uint8_t* rows = block.data() + colorTable.size();
         for (std::uint32_t y = 0; y < picture->height; ++y) {
-            convert(picture->Row(y), row.data(), picture->width, tables);
-            block.insert(block.end(), row.begin(), row.end());
+            convert(picture->Row(y), rows + rowBytes * y, picture->width, tables);
         }
     } catch (const std::bad_alloc&) {
         ShowUnsupportedFormat();
