@@ -29,11 +29,6 @@ struct SourcePicture {
     bool topDown = false;
     std::size_t stride = 0;
     std::vector<Rgb> colors;  // 2^bitCount entries; black where the file holds none
-
-    const std::uint8_t* Row(std::uint32_t top) const {
-        std::uint32_t stored = topDown ? top : height - 1 - top;
-        return firstRow + stride * stored;
-    }
 };
 
 // Parses the file image with the bitmap reader and checks that it is a picture a
@@ -322,9 +317,12 @@ void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size
         std::copy(colorTable.begin(), colorTable.end(), block.begin());
         const RowTables tables(DestinationTable(picture->colors, pixelSize, withTable), picture->bitCount, pixelSize);
         const RowConverter convert = Converter(picture->bitCount, pixelSize);
+        // The source rows in the order they lie in memory, which the processor
+        // fetches ahead: a bottom-up picture fills the block from its last row.
         std::uint8_t* rows = block.data() + colorTable.size();
-        for (std::uint32_t y = 0; y < picture->height; ++y) {
-            convert(picture->Row(y), rows + rowBytes * y, picture->width, tables);
+        for (std::uint32_t stored = 0; stored < picture->height; ++stored) {
+            const std::uint32_t y = picture->topDown ? stored : picture->height - 1 - stored;
+            convert(picture->firstRow + picture->stride * stored, rows + rowBytes * y, picture->width, tables);
         }
     } catch (const std::bad_alloc&) {
         ShowUnsupportedFormat();
