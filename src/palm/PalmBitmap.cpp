@@ -1,7 +1,6 @@
 #include "PalmBitmap.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -97,16 +96,6 @@ inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
     }
 }
 
-// Eight bytes as one number, the first byte in the low bits, whatever the host's order.
-inline std::uint64_t LoadLE64(const std::uint8_t* p) {
-    std::uint64_t value;
-    std::memcpy(&value, p, sizeof value);
-    if constexpr (std::endian::native == std::endian::big) {
-        value = __builtin_bswap64(value);
-    }
-    return value;
-}
-
 // The destination table once per position in a destination byte, each value
 // already shifted to its bits, so that the pixels of one byte are looked up
 // independently and ORed together.
@@ -169,7 +158,7 @@ void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t widt
             constexpr unsigned kPairsPerByte = kPerByte / 2;
             const std::uint8_t* pairs = rowTables.pairs.data();
             for (; x + 8 <= width; x += 8) {
-                const std::uint64_t eight = LoadLE64(source + x);
+                const std::uint64_t eight = platform::ReadLE64(source + x);
                 for (unsigned byte = 0; byte < 8 / kPerByte; ++byte) {
                     unsigned packed = 0;
                     for (unsigned p = 0; p < kPairsPerByte; ++p) {

@@ -1,8 +1,13 @@
 #include "ScanLines.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "platform/ByteOrder.h"
 
@@ -27,40 +32,139 @@ std::uint8_t LeadingBits(std::size_t count) {
     return static_cast<std::uint8_t>(0xFF00u >> count);
 }
 
-// Eight bytes as one number, the first byte in the low bits, whatever the host's order.
-inline std::uint64_t LoadLE64(const std::uint8_t* p) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) {
-        value |= std::uint64_t{p[i]} << (8 * i);
-    }
-    return value;
-}
-
 constexpr std::uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7Full;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 // Multiplying the eight byte marks (bit 0 of each byte) by this gathers them
 // in the top byte in reverse order: byte j's mark lands on bit 63 - j. Every
 // partial product has a bit position of its own, so no carries disturb them.
 constexpr std::uint64_t kGatherReversed = 0x8040201008040201ull;
+// The same in memory order (byte j's mark on bit 56 + j), and their count.
+constexpr std::uint64_t kGatherInOrder = 0x0102040810204080ull;
+constexpr std::uint64_t kSumBytes = 0x0101010101010101ull;
 
-// One full group of a row below the top: the flag byte of the bytes that
-// differ from the row above, then those bytes. Returns the new end of `out`.
-inline std::uint8_t* CompressGroup(const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out) {
-    const std::uint64_t diff = LoadLE64(row) ^ LoadLE64(above);
-    if (diff == 0) {
-        *out = 0;
-        return out + 1;
-    }
-    // The high bit of every byte that is not zero in diff.
-    const std::uint64_t marks = (((diff & kLowSevenBits) + kLowSevenBits) | diff) & kHighBits;
-    *out++ = static_cast<std::uint8_t>(((marks >> 7) * kGatherReversed) >> 56);
-    // Every byte is stored; only marked ones move the end on. The last store
-    // lands at most on the group's ninth byte, which the bound leaves room for.
-    for (unsigned j = 0; j < kGroup; ++j) {
-        *out = row[j];
-        out += (marks >> (8 * j + 7)) & 1u;
+// Bit 0 of every byte of `diff` that is not zero (one bit per byte, at 8j).
+inline std::uint64_t ByteMarks(std::uint64_t diff) {
+    return ((((diff & kLowSevenBits) + kLowSevenBits) | diff) & kHighBits) >> 7;
+}
+
+// The flag byte of a group: bit 7 for its first byte.
+inline std::uint8_t FlagOf(std::uint64_t marks) {
+    return static_cast<std::uint8_t>((marks * kGatherReversed) >> 56);
+}
+
+// The groups of a row below the top as far as they are whole (fullBytes, a
+// multiple of 8): per group the flag byte of the bytes that differ from the
+// row above, then those bytes. Returns the new end of `out`; each group
+// writes at most its nine bytes.
+using FullGroups = std::uint8_t* (*)(const std::uint8_t* row, const std::uint8_t* above, std::size_t fullBytes,
+                                     std::uint8_t* out);
+
+std::uint8_t* CompressFullGroups(const std::uint8_t* row, const std::uint8_t* above, std::size_t fullBytes,
+                                 std::uint8_t* out) {
+    for (std::size_t k = 0; k < fullBytes; k += kGroup) {
+        const std::uint64_t now = platform::ReadLE64(row + k);
+        const std::uint64_t diff = now ^ platform::ReadLE64(above + k);
+        if (diff == 0) {
+            *out++ = 0;
+            continue;
+        }
+        const std::uint64_t marks = ByteMarks(diff);
+        *out++ = FlagOf(marks);
+        // Every byte is stored; only marked ones move the end on.
+        for (unsigned j = 0; j < kGroup; ++j) {
+            *out = static_cast<std::uint8_t>(now >> (8 * j));
+            out += (marks >> (8 * j)) & 1u;
+        }
     }
     return out;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// For each set of marked bytes (bit j for byte j), the shuffle that moves
+// them to the front in order.
+struct FrontShuffles {
+    std::array<std::array<std::uint8_t, 8>, 256> masks{};
+    FrontShuffles() {
+        for (unsigned set = 0; set < 256; ++set) {
+            unsigned n = 0;
+            for (unsigned j = 0; j < 8; ++j) {
+                if (set & (1u << j)) {
+                    masks[set][n++] = static_cast<std::uint8_t>(j);
+                }
+            }
+        }
+    }
+};
+const FrontShuffles kFrontShuffles;
+
+// The same with one byte shuffle per changed group instead of eight stores:
+// the marked bytes are moved to the front of the eight and all eight stored,
+// the end moved on by their count.
+[[gnu::target("ssse3")]] std::uint8_t* CompressFullGroupsShuffled(const std::uint8_t* row,
+                                                                  const std::uint8_t* above, std::size_t fullBytes,
+                                                                  std::uint8_t* out) {
+    for (std::size_t k = 0; k < fullBytes; k += kGroup) {
+        const std::uint64_t now = platform::ReadLE64(row + k);
+        const std::uint64_t diff = now ^ platform::ReadLE64(above + k);
+        if (diff == 0) {
+            *out++ = 0;
+            continue;
+        }
+        const std::uint64_t marks = ByteMarks(diff);
+        *out++ = FlagOf(marks);
+        const auto inOrder = static_cast<unsigned>((marks * kGatherInOrder) >> 56);
+        const __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(now));
+        const __m128i shuffle = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kFrontShuffles.masks[inOrder].data()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, shuffle));
+        out += (marks * kSumBytes) >> 56;
+    }
+    return out;
+}
+#endif
+
+FullGroups ChooseFullGroups() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("ssse3")) {
+        return &CompressFullGroupsShuffled;
+    }
+#endif
+    return &CompressFullGroups;
+}
+
+std::size_t CompressRowsWith(FullGroups fullGroups, const std::uint8_t* rows, std::size_t stride,
+                             std::size_t rowBytes, std::size_t height, std::uint8_t* out) {
+    std::uint8_t* const start = out;
+    out += 2;
+    const std::size_t fullBytes = rowBytes / kGroup * kGroup;
+    for (std::size_t r = 0; r < height; ++r) {
+        const std::uint8_t* row = rows + r * stride;
+        if (r == 0) {
+            // The top row: every byte marked.
+            for (std::size_t k = 0; k < rowBytes; k += kGroup) {
+                std::size_t n = std::min(kGroup, rowBytes - k);
+                *out++ = LeadingBits(n);
+                std::memcpy(out, row + k, n);
+                out += n;
+            }
+            continue;
+        }
+        const std::uint8_t* above = row - stride;
+        out = fullGroups(row, above, fullBytes, out);
+        if (fullBytes < rowBytes) {
+            std::uint8_t* flag = out++;
+            unsigned bits = 0;
+            for (std::size_t j = 0; fullBytes + j < rowBytes; ++j) {
+                if (row[fullBytes + j] != above[fullBytes + j]) {
+                    bits |= 0x80u >> j;
+                    *out++ = row[fullBytes + j];
+                }
+            }
+            *flag = static_cast<std::uint8_t>(bits);
+        }
+    }
+    const auto size = static_cast<std::size_t>(out - start);
+    platform::WriteBE16(start, static_cast<std::uint16_t>(std::min(size, kMaxCompressedSize)));
+    return size;
 }
 
 }  // namespace
@@ -71,39 +175,13 @@ std::size_t CompressedBound(std::size_t rowBytes, std::size_t height) {
 
 std::size_t CompressRows(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes, std::size_t height,
                          std::uint8_t* out) {
-    std::uint8_t* const start = out;
-    out += 2;
-    for (std::size_t r = 0; r < height; ++r) {
-        const std::uint8_t* row = rows + r * stride;
-        if (r == 0) {
-            for (std::size_t k = 0; k < rowBytes; k += kGroup) {
-                std::size_t n = std::min(kGroup, rowBytes - k);
-                *out++ = LeadingBits(n);
-                std::memcpy(out, row + k, n);
-                out += n;
-            }
-            continue;
-        }
-        const std::uint8_t* above = row - stride;
-        std::size_t k = 0;
-        for (; k + kGroup <= rowBytes; k += kGroup) {
-            out = CompressGroup(row + k, above + k, out);
-        }
-        if (k < rowBytes) {
-            std::uint8_t* flag = out++;
-            unsigned bits = 0;
-            for (std::size_t j = 0; k + j < rowBytes; ++j) {
-                if (row[k + j] != above[k + j]) {
-                    bits |= 0x80u >> j;
-                    *out++ = row[k + j];
-                }
-            }
-            *flag = static_cast<std::uint8_t>(bits);
-        }
-    }
-    const auto size = static_cast<std::size_t>(out - start);
-    platform::WriteBE16(start, static_cast<std::uint16_t>(std::min(size, kMaxCompressedSize)));
-    return size;
+    static const FullGroups fullGroups = ChooseFullGroups();
+    return CompressRowsWith(fullGroups, rows, stride, rowBytes, height, out);
+}
+
+std::size_t CompressRowsPortable(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes,
+                                 std::size_t height, std::uint8_t* out) {
+    return CompressRowsWith(&CompressFullGroups, rows, stride, rowBytes, height, out);
 }
 
 std::size_t CompressScanLines(mapdb::MapRecord& map) {

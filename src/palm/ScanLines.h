@@ -25,9 +25,15 @@ std::size_t CompressedBound(std::size_t rowBytes, std::size_t height);
 // Compresses `height` rows of `rowBytes` bytes that lie `stride` bytes apart
 // (rows of a larger picture, or consecutive ones) into `out`, which has room
 // for CompressedBound bytes: the size word, capped at 65,535, then the rows.
-// Returns the full size.
+// Returns the full size. Bytes past that size but within the bound may be
+// overwritten.
+// Changed groups are packed with one byte shuffle where the processor has one
+// (SSSE3), otherwise byte by byte; CompressRowsPortable always does the latter
+// (the same bytes: tests compare the two).
 std::size_t CompressRows(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes, std::size_t height,
                          std::uint8_t* out);
+std::size_t CompressRowsPortable(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes,
+                                 std::size_t height, std::uint8_t* out);
 
 // Replaces the uncompressed rows of `map` (after its colour table, if any) by
 // their compressed form and sets the compressed flag. Returns the full size of

@@ -92,6 +92,8 @@ TEST(CompressScanLines, ExpandsBackToTheRowsAtEveryDepthAndWidth) {
     }
 }
 
+namespace {
+
 // The compressed rows byte by byte as the format defines them, for comparison
 // with the word-at-a-time encoder.
 Bytes ReferenceCompression(const Bytes& rows, std::size_t rowBytes, std::size_t height) {
@@ -115,6 +117,8 @@ Bytes ReferenceCompression(const Bytes& rows, std::size_t rowBytes, std::size_t 
     return out;
 }
 
+}  // namespace
+
 TEST(CompressScanLines, MatchesTheBytewiseDefinitionAtEveryWidthAndDensity) {
     std::mt19937 random(11);
     for (std::size_t rowBytes = 1; rowBytes <= 41; ++rowBytes) {
@@ -126,10 +130,15 @@ TEST(CompressScanLines, MatchesTheBytewiseDefinitionAtEveryWidthAndDensity) {
                 bool change = i < rowBytes || random() % changeOneIn == 0;
                 rows.push_back(change ? static_cast<std::uint8_t>(random()) : rows[i - rowBytes]);
             }
+            const Bytes expected = ReferenceCompression(rows, rowBytes, height);
             auto map = Map(static_cast<std::uint16_t>(rowBytes), height, rows);
             std::size_t size = CompressScanLines(map);
-            EXPECT_EQ(*map.data, ReferenceCompression(rows, rowBytes, height)) << rowBytes << " bytes a row";
+            EXPECT_EQ(*map.data, expected) << rowBytes << " bytes a row";
             EXPECT_EQ(size, map.data->size());
+            // The byte-by-byte packing, used where the processor has no byte shuffle.
+            Bytes portable(CompressedBound(rowBytes, height));
+            portable.resize(CompressRowsPortable(rows.data(), rowBytes, rowBytes, height, portable.data()));
+            EXPECT_EQ(portable, expected) << rowBytes << " bytes a row";
         }
     }
 }
