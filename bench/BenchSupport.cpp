@@ -1,9 +1,6 @@
 #include "BenchSupport.h"
 
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
