@@ -11,7 +11,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 FUZZ_SECONDS ?= 300
 FUZZ_JOBS ?= 2
 
-.PHONY: all deps build run screenshot test test-release test-asan test-fuzz fuzz fuzz-build memcheck bench package package-test clean
+.PHONY: all deps build run screenshot test test-release test-asan test-fuzz fuzz fuzz-build memcheck bench scale package package-test clean
 
 all: build
 
@@ -88,6 +88,11 @@ package: deps $(PACKAGE)/build.ninja
 # Builds the package, installs it, tries it and removes it again (needs root).
 package-test:
 	@scripts/package-test
+
+# Not part of `make test`: a 20,000 x 20,000 picture takes minutes and 1.3 GB of disk.
+scale: deps $(BENCH)/build.ninja
+	cmake --build $(BENCH) -j $(JOBS)
+	@scripts/scale-test $(BENCH)
 
 clean:
 	rm -rf build

@@ -1,123 +1,17 @@
-// Our GIF codec against giflib on a large map-like picture: decoding and
-// encoding in memory, row by row into and out of ready buffers on both sides.
-// At the end the ratio of our time to giflib's is printed for each.
-#include <benchmark/benchmark.h>
-
+// Our GIF codec against giflib on the map-like picture: decoding and encoding
+// in memory, row by row into and out of ready buffers on both sides.
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <limits>
-#include <map>
-#include <string>
 #include <vector>
 
 #include <gif_lib.h>
 
+#include "BenchSupport.h"
 #include "image/GifCodec.h"
 
+namespace bench {
+
 namespace {
-
-constexpr int kSide = 4000;
-
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state(seed) {}
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-
-private:
-    std::uint32_t state;
-};
-
-// Top-down pixels of a map: large areas of flat colour with wavy borders,
-// roads and rivers as lines, lettering as small patches of busy pixels, and a
-// few scattered specks.
-std::vector<std::uint8_t> MakeMap() {
-    std::vector<std::uint8_t> p(static_cast<std::size_t>(kSide) * kSide);
-    auto at = [&](int x, int y) -> std::uint8_t& { return p[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)]; };
-    Lcg random(2024);
-    std::vector<std::uint8_t> areaColour(400);
-    for (auto& c : areaColour) {
-        c = static_cast<std::uint8_t>(random.Next() % 40);
-    }
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            int cx = (x + static_cast<int>(40 * std::sin(y / 97.0))) / 200;
-            int cy = (y + static_cast<int>(40 * std::sin(x / 131.0))) / 200;
-            at(x, y) = areaColour[static_cast<std::size_t>(((cy + 1) * 20 + cx + 1) % 400)];
-        }
-    }
-    for (int line = 0; line < 120; ++line) {
-        double x0 = random.Next() % kSide, y0 = random.Next() % kSide;
-        double angle = (random.Next() % 6283) / 1000.0;
-        auto colour = static_cast<std::uint8_t>(200 + random.Next() % 30);
-        int width = 1 + static_cast<int>(random.Next() % 4);
-        for (int t = 0; t < 3000; ++t) {
-            for (int w = 0; w < width; ++w) {
-                int x = static_cast<int>(x0 + t * std::cos(angle) - w * std::sin(angle));
-                int y = static_cast<int>(y0 + t * std::sin(angle) + w * std::cos(angle));
-                if (x >= 0 && x < kSide && y >= 0 && y < kSide) {
-                    at(x, y) = colour;
-                }
-            }
-        }
-    }
-    for (int label = 0; label < 1500; ++label) {
-        int x0 = static_cast<int>(random.Next() % (kSide - 60)), y0 = static_cast<int>(random.Next() % (kSide - 12));
-        for (int y = 0; y < 12; ++y) {
-            for (int x = 0; x < 60; ++x) {
-                if (random.Next() % 3 == 0) {
-                    at(x0 + x, y0 + y) = static_cast<std::uint8_t>(240 + random.Next() % 8);
-                }
-            }
-        }
-    }
-    for (int speck = 0; speck < 40000; ++speck) {
-        at(static_cast<int>(random.Next() % kSide), static_cast<int>(random.Next() % kSide)) =
-            static_cast<std::uint8_t>(random.Next() % 256);
-    }
-    return p;
-}
-
-struct Fixture {
-    std::vector<std::uint8_t> topDown = MakeMap();
-    std::vector<std::uint8_t> bottomUp;  // as the image library holds it (rows of 4000 need no padding)
-    std::vector<platform::PaletteEntry> palette;
-    std::vector<std::uint8_t> file;
-
-    Fixture() {
-        bottomUp.resize(topDown.size());
-        for (int y = 0; y < kSide; ++y) {
-            std::memcpy(&bottomUp[static_cast<std::size_t>(kSide - 1 - y) * kSide],
-                        &topDown[static_cast<std::size_t>(y) * kSide], kSide);
-        }
-        for (int i = 0; i < 256; ++i) {
-            palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                               static_cast<std::uint8_t>(i * 3), 0});
-        }
-        image::GifByteSink sink;
-        image::WriteGifStream(sink, View());
-        file = sink.Bytes();
-    }
-    image::GifPictureView View() const {
-        image::GifPictureView view;
-        view.pixels = bottomUp.data();
-        view.rowBytes = kSide;
-        view.width = view.height = kSide;
-        view.bitCount = 8;
-        view.palette = palette.data();
-        view.paletteCount = palette.size();
-        return view;
-    }
-};
-
-const Fixture& TheFixture() {
-    static const Fixture fixture;
-    return fixture;
-}
 
 // A picture that keeps its buffer between runs, as giflib's side does.
 class ReusedPicture : public image::GifPictureTarget {
@@ -155,29 +49,30 @@ int WriteToMemory(GifFileType* gif, const GifByteType* bytes, int n) {
 }
 
 void DecodeOurs(benchmark::State& state) {
-    const Fixture& f = TheFixture();
+    const auto& file = MapGifFile();
     ReusedPicture picture;
     for (auto _ : state) {
         int transparent = -1;
-        if (image::ReadGif(f.file, picture, transparent) != 1) {
+        if (image::ReadGif(file, picture, transparent) != 1) {
             state.SkipWithError("read failed");
         }
         benchmark::DoNotOptimize(picture.bits.data());
     }
-    if (!std::equal(f.bottomUp.begin(), f.bottomUp.end(), picture.bits.begin())) {
+    if (picture.bits != MapPixelsBottomUp()) {
         state.SkipWithError("decoded pixels differ");
     }
 }
 
 void DecodeGiflib(benchmark::State& state) {
-    const Fixture& f = TheFixture();
-    std::vector<GifPixelType> raster(f.topDown.size());
+    const auto& file = MapGifFile();
+    std::vector<GifPixelType> raster(MapPixels().size());
     for (auto _ : state) {
-        MemoryReader reader{&f.file};
+        MemoryReader reader{&file};
         int error = 0;
         GifFileType* gif = DGifOpen(&reader, ReadFromMemory, &error);
         GifRecordType type;
-        while (DGifGetRecordType(gif, &type) == GIF_OK && type != IMAGE_DESC_RECORD_TYPE && type != TERMINATE_RECORD_TYPE) {
+        while (DGifGetRecordType(gif, &type) == GIF_OK && type != IMAGE_DESC_RECORD_TYPE &&
+               type != TERMINATE_RECORD_TYPE) {
         }
         DGifGetImageDesc(gif);
         for (int y = 0; y < kSide; ++y) {
@@ -186,26 +81,26 @@ void DecodeGiflib(benchmark::State& state) {
         DGifCloseFile(gif, &error);
         benchmark::DoNotOptimize(raster.data());
     }
-    if (raster != f.topDown) {
+    if (raster != MapPixels()) {
         state.SkipWithError("giflib decoded other pixels");
     }
 }
 
 void EncodeOurs(benchmark::State& state) {
-    const Fixture& f = TheFixture();
+    const image::GifPictureView view = MapGifView();
     for (auto _ : state) {
         image::GifByteSink sink;
-        image::WriteGifStream(sink, f.View());
+        image::WriteGifStream(sink, view);
         benchmark::DoNotOptimize(sink.Bytes().data());
     }
 }
 
 void EncodeGiflib(benchmark::State& state) {
-    const Fixture& f = TheFixture();
     std::vector<GifColorType> colours;
-    for (const auto& e : f.palette) {
+    for (const auto& e : MapPalette()) {
         colours.push_back({e.red, e.green, e.blue});
     }
+    const auto& pixels = MapPixels();
     for (auto _ : state) {
         std::vector<std::uint8_t> out;
         int error = 0;
@@ -214,7 +109,7 @@ void EncodeGiflib(benchmark::State& state) {
         EGifPutScreenDesc(gif, kSide, kSide, 8, 0, map);
         EGifPutImageDesc(gif, 0, 0, kSide, kSide, false, nullptr);
         for (int y = 0; y < kSide; ++y) {
-            EGifPutLine(gif, const_cast<GifPixelType*>(&f.topDown[static_cast<std::size_t>(y) * kSide]), kSide);
+            EGifPutLine(gif, const_cast<GifPixelType*>(&pixels[static_cast<std::size_t>(y) * kSide]), kSide);
         }
         EGifCloseFile(gif, &error);
         GifFreeMapObject(map);
@@ -222,57 +117,11 @@ void EncodeGiflib(benchmark::State& state) {
     }
 }
 
-constexpr int kRepetitions = 5;
-
-BENCHMARK(DecodeOurs)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(DecodeGiflib)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(EncodeOurs)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(EncodeGiflib)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-
-// Prints as usual and keeps the fastest repetition of each benchmark, the one
-// least disturbed by whatever else the machine was doing, in processor time
-// (on a shared machine wall time mostly measures the others) and wall time.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    struct Times {
-        double cpu = std::numeric_limits<double>::max();
-        double real = std::numeric_limits<double>::max();
-    };
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                Times& t = fastest[run.run_name.function_name];
-                t.cpu = std::min(t.cpu, run.GetAdjustedCPUTime());
-                t.real = std::min(t.real, run.GetAdjustedRealTime());
-            }
-        }
-    }
-    std::map<std::string, Times> fastest;
-};
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    const Fixture& f = TheFixture();
-    std::printf("picture %d x %d, 8 bits, GIF file %zu bytes\n", kSide, kSide, f.file.size());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    std::printf("\nfastest of %d, ours / giflib (target <= 1.00):\n", kRepetitions);
-    for (const char* what : {"Decode", "Encode"}) {
-        auto ours = reporter.fastest.find(std::string(what) + "Ours");
-        auto theirs = reporter.fastest.find(std::string(what) + "Giflib");
-        if (ours != reporter.fastest.end() && theirs != reporter.fastest.end()) {
-            const auto& o = ours->second;
-            const auto& t = theirs->second;
-            std::printf("  %s: cpu %.1f ms / %.1f ms = %.2f   (wall %.1f ms / %.1f ms = %.2f)\n", what, o.cpu, t.cpu,
-                        o.cpu / t.cpu, o.real, t.real, o.real / t.real);
-        }
-    }
-    return 0;
+void RegisterGifRows() {
+    AddRow("GIF decode 4000x4000 8-bit, in memory", "giflib", 1.0, DecodeOurs, DecodeGiflib);
+    AddRow("GIF encode 4000x4000 8-bit, in memory", "giflib", 1.0, EncodeOurs, EncodeGiflib);
 }
+
+}  // namespace bench

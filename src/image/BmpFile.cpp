@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <span>
+#include <sys/stat.h>
 
 #include "BmpRle.h"
 #include "Dib.h"
@@ -32,6 +33,7 @@ constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::array<std::uint32_t, 5> kInfoHeaderSizes = {40, 52, 56, 108, 124};
 constexpr std::size_t kMaskBytes = 12;
 constexpr std::uint32_t kWritePiece = 32768;
+constexpr std::size_t kSaveBufferBytes = std::size_t{1} << 20;
 // Reading stops here: no valid file needs more bytes than the largest block.
 constexpr std::uint64_t kMaxFileBytes = kMaxDibBytes + 65536;
 
@@ -282,24 +284,87 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name) {
-    FilePtr file(std::fopen(name.c_str(), "rb"));
-    if (!file) {
+// Regular files report their size; anything else (a pipe, a device) gives none.
+std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+// The file from its start, up to kMaxFileBytes.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(std::FILE* file) {
     std::vector<std::uint8_t> bytes;
+    if (auto size = RegularFileSize(file)) {
+        bytes.reserve(static_cast<std::size_t>(std::min(*size, kMaxFileBytes)));
+    }
     std::array<std::uint8_t, 65536> piece;
     while (bytes.size() < kMaxFileBytes) {
-        std::size_t got = std::fread(piece.data(), 1, piece.size(), file.get());
+        std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
         if (got < piece.size()) {
             break;
         }
     }
-    if (std::ferror(file.get())) {
+    if (std::ferror(file)) {
         return std::nullopt;
     }
     return bytes;
+}
+
+// How a plain picture is read straight from its file.
+enum class DirectRead { kRead, kRefused, kNotPlain };
+
+// The usual .bmp, uncompressed rows bottom-up, is read without holding the
+// whole file: its headers and colour table from the first bytes, then its
+// rows straight into the block. The result is the block LoadBmpFromMemory
+// makes of the whole file (which reads no further than kMaxFileBytes either).
+// kNotPlain leaves other kinds to it.
+DirectRead ReadPlainBmp(std::FILE* file, DibBlock& block) {
+    constexpr std::size_t kHeadBytes = 4096;
+    std::optional<std::uint64_t> fileSize = RegularFileSize(file);
+    if (!fileSize) {
+        return DirectRead::kNotPlain;
+    }
+    const std::uint64_t size = std::min(*fileSize, kMaxFileBytes);
+    std::array<std::uint8_t, kHeadBytes> head;
+    const auto headWanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
+    const std::size_t headBytes = std::fread(head.data(), 1, headWanted, file);
+    if (std::ferror(file)) {
+        return DirectRead::kRefused;
+    }
+    // Checks on the first bytes pass on the whole file too; one that fails
+    // for want of bytes is left to the whole file.
+    BmpLayout layout;
+    std::optional<DibBlock> header = ReadBmpHeader(Bytes(head.data(), headBytes), 0, layout);
+    if (!header || IsEncoded(layout) || layout.topDown) {
+        return DirectRead::kNotPlain;
+    }
+    if (layout.pixelOffset > size || layout.pixelBytes > size - layout.pixelOffset) {
+        return DirectRead::kRefused;  // the rows are not all there
+    }
+    block = std::move(*header);
+    std::size_t at = block.size();
+    block.resize(at + static_cast<std::size_t>(layout.pixelBytes));
+    std::uint64_t next = layout.pixelOffset;
+    const std::uint64_t end = layout.pixelOffset + layout.pixelBytes;
+    if (next < headBytes) {
+        const auto inHead = static_cast<std::size_t>(std::min<std::uint64_t>(end, headBytes));
+        std::copy(head.begin() + static_cast<std::ptrdiff_t>(next), head.begin() + static_cast<std::ptrdiff_t>(inHead),
+                  block.begin() + static_cast<std::ptrdiff_t>(at));
+        at += inHead - static_cast<std::size_t>(next);
+        next = inHead;
+    }
+    if (next < end && next != headBytes && ::fseeko(file, static_cast<off_t>(next), SEEK_SET) != 0) {
+        return DirectRead::kRefused;
+    }
+    // The rest in one read, straight into the block.
+    const auto rest = static_cast<std::size_t>(end - next);
+    if (rest != 0 && std::fread(block.data() + at, 1, rest, file) != rest) {
+        return DirectRead::kRefused;  // cut short since its size was taken, or unreadable
+    }
+    return DirectRead::kRead;
 }
 
 }  // namespace
@@ -323,8 +388,42 @@ std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t
     return block;
 }
 
+std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::size_t size) {
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    Bytes file(bytes, size);
+    BmpLayout layout;
+    std::optional<DibBlock> header = ReadBmpHeader(file, 0, layout);
+    if (!header || IsEncoded(layout) || !ReadPixels(file, layout, nullptr)) {
+        return std::nullopt;
+    }
+    BmpRowsInPlace view;
+    view.header = std::move(*header);
+    view.rows = bytes + layout.pixelOffset;
+    view.rowBytes = static_cast<std::size_t>(layout.rowBytes);
+    view.topDown = layout.topDown;
+    return view;
+}
+
 std::optional<DibBlock> LoadBmpFile(const std::string& name) {
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(name);
+    FilePtr file(std::fopen(name.c_str(), "rb"));
+    if (!file) {
+        return std::nullopt;
+    }
+    DibBlock block;
+    switch (ReadPlainBmp(file.get(), block)) {
+    case DirectRead::kRead:
+        return block;
+    case DirectRead::kRefused:
+        return std::nullopt;
+    case DirectRead::kNotPlain:
+        break;
+    }
+    if (::fseeko(file.get(), 0, SEEK_SET) != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(file.get());
     if (!bytes) {
         return std::nullopt;
     }
@@ -362,10 +461,13 @@ int SaveBmpFile(const std::string& name, const DibBlock* block) {
     if (blockBytes > block->size() || blockBytes > kMaxDibBytes) {
         return 0;  // the block does not hold what its header describes
     }
+    // Large writes: the file system's cost is per write, and the pieces below are small.
+    std::unique_ptr<char[]> buffer(new char[kSaveBufferBytes]);
     FilePtr file(std::fopen(name.c_str(), "wb"));
     if (!file) {
         return 0;
     }
+    std::setvbuf(file.get(), buffer.get(), _IOFBF, kSaveBufferBytes);
     FileHeader header;
     header.bfType = kBmType;
     header.bfSize = static_cast<std::uint32_t>(kFileHeaderSize + blockBytes);

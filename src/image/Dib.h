@@ -53,6 +53,17 @@ struct BitmapInfoHeader {
 std::optional<DibBlock> LoadBmpFile(const std::string& name);
 // The same from bytes in memory.
 std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t size);
+// A .bmp file image in memory whose pixel rows are used where they lie: the
+// block's header and colour table exactly as LoadBmpFromMemory makes them
+// (but without pixel rows), and the rows in the file. None when the rows are
+// run-length encoded, or when LoadBmpFromMemory would refuse the file.
+struct BmpRowsInPlace {
+    DibBlock header;
+    const std::uint8_t* rows = nullptr;  // the first row the file stores
+    std::size_t rowBytes = 0;            // padded to 4 bytes, as in the block
+    bool topDown = false;                // the file stores the top row first
+};
+std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::size_t size);
 // Writes a block as a .bmp file; 1 = written, 0 = no block or the file cannot be created.
 int SaveBmpFile(const std::string& name, const DibBlock* block);
 // Writes n bytes in pieces of at most 32768; n on success, 0 on a short write.

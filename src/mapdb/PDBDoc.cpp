@@ -93,14 +93,15 @@ bool CPDBDoc::ReadDatabase(platform::CArchive& archive) {
         return false;
     }
     const std::uint64_t length = archive.GetLength();
+    // The whole record list in one read.
     std::vector<RecordEntry> list(read.numRecords);
-    for (auto& entry : list) {
-        std::uint8_t raw[kEntrySize];
-        if (archive.Read(raw, kEntrySize) != kEntrySize) {
-            Refuse();
-            return false;
-        }
-        DecodeEntry(raw, entry);
+    std::vector<std::uint8_t> rawList(kEntrySize * list.size());
+    if (archive.Read(rawList.data(), rawList.size()) != rawList.size()) {
+        Refuse();
+        return false;
+    }
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        DecodeEntry(rawList.data() + kEntrySize * i, list[i]);
     }
     auto endOf = [&](std::size_t i) -> std::uint64_t { return i < list.size() ? list[i].offset : length; };
 

@@ -165,8 +165,14 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, 
         }
     }
     std::vector<std::uint8_t> bytes;
-    if (S_ISREG(info.st_mode)) {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        // The size the file has now in one read; whatever it gains meanwhile in pieces below.
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+        if (std::ferror(file.get())) {
+            error = errno != 0 ? errno : EIO;
+            return std::nullopt;
+        }
     }
     std::uint8_t chunk[65536];
     std::size_t got;

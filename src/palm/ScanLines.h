@@ -18,12 +18,28 @@ namespace palm {
 // Largest size the 16-bit size word can state.
 constexpr std::size_t kMaxCompressedSize = 0xFFFF;
 
+// Most bytes the compressed form of `height` rows of `rowBytes` can take:
+// the size word, and every byte of every row with a flag byte per group.
+std::size_t CompressedBound(std::size_t rowBytes, std::size_t height);
+
+// Compresses `height` rows of `rowBytes` bytes that lie `stride` bytes apart
+// (rows of a larger picture, or consecutive ones) into `out`, which has room
+// for CompressedBound bytes: the size word, capped at 65,535, then the rows.
+// Returns the full size. Bytes past that size but within the bound may be
+// overwritten.
+// Changed groups are packed with one byte shuffle where the processor has one
+// (SSSE3), otherwise byte by byte; CompressRowsPortable always does the latter
+// (the same bytes: tests compare the two).
+std::size_t CompressRows(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes, std::size_t height,
+                         std::uint8_t* out);
+std::size_t CompressRowsPortable(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes,
+                                 std::size_t height, std::uint8_t* out);
+
 // Replaces the uncompressed rows of `map` (after its colour table, if any) by
-// their compressed form in one pass and one allocation, and sets the compressed
-// flag. Returns the full size of the compressed area; when it is above 65,535 the
-// size word says 65,535 although all of it is kept in `data`, so a caller that
-// stores the map should keep such a map uncompressed. Bytes that `data` lacks
-// count as zeros.
+// their compressed form and sets the compressed flag. Returns the full size of
+// the compressed area; when it is above 65,535 the size word says 65,535
+// although all of it is kept in `data`, so a caller that stores the map should
+// keep such a map uncompressed. Bytes that `data` lacks count as zeros.
 std::size_t CompressScanLines(mapdb::MapRecord& map);
 
 // The uncompressed data block of `map` (colour table, then rowBytes × height

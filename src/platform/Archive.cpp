@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,8 @@ FileArchive::FileArchive(const std::string& filePath, Mode openMode) : mode(open
     if (file == nullptr) {
         throw ArchiveError(Describe("cannot open", path, errno));
     }
+    streamBuffer.reset(new char[kBufferBytes]);
+    std::setvbuf(file, streamBuffer.get(), _IOFBF, kBufferBytes);
     if (mode == Mode::Read && ::fstat(::fileno(file), &info) == 0) {
         length = static_cast<std::uint64_t>(info.st_size);
     }
@@ -60,6 +63,21 @@ void FileArchive::Write(const void* buffer, std::size_t count) {
     }
     position += count;
     length = std::max(length, position);
+    if (position - writebackStarted >= kWritebackBytes) {
+        StartWriteback();
+    }
+}
+
+void FileArchive::StartWriteback() {
+    if (std::fflush(file) != 0) {
+        throw ArchiveError(Describe("cannot write", path, errno));
+    }
+#ifdef __linux__
+    // Only a hint: any failure to write shows up in Flush.
+    ::sync_file_range(::fileno(file), static_cast<off_t>(writebackStarted),
+                      static_cast<off_t>(position - writebackStarted), SYNC_FILE_RANGE_WRITE);
+#endif
+    writebackStarted = position;
 }
 
 void FileArchive::Flush() {

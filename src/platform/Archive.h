@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,11 +59,23 @@ public:
     void Close();
 
 private:
+    // Databases are tens of megabytes read and written in pieces of a few
+    // bytes to a few tens of kilobytes: a large buffer keeps the calls into
+    // the system few.
+    static constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+    // Written data is handed to the disk every this many bytes while writing
+    // goes on, so that the final flush waits only for the last of it.
+    static constexpr std::uint64_t kWritebackBytes = std::uint64_t{8} << 20;
+
+    void StartWriteback();
+
     std::FILE* file = nullptr;
+    std::unique_ptr<char[]> streamBuffer;
     Mode mode;
     std::string path;
     std::uint64_t position = 0;
     std::uint64_t length = 0;
+    std::uint64_t writebackStarted = 0;  // bytes already handed to the disk
 };
 
 // An archive over bytes in memory: reads from a given block, or collects writes.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "image/Picture.h"
 #include "mapdb/Coordinates.h"
@@ -48,12 +49,35 @@ ImportedMap Describe(const mapdb::MapRecord& map, int category) {
     return {map.GetName(), map.width, map.height, map.pixelSize, mapdb::GetRecordSize(map), category};
 }
 
-// Compresses a tile, unless its compressed rows would not fit the 16-bit size word.
-void CompressTile(mapdb::MapRecord& tile) {
-    mapdb::MapRecord compressed = tile;
-    if (palm::CompressScanLines(compressed) <= palm::kMaxCompressedSize) {
-        tile = std::move(compressed);
+// Whether the compressed record of `map` could be within the limit at all: its
+// rows take at least the size word, one flag byte per group of every row and
+// every byte of the top row. Compressing a map that cannot fit is wasted work.
+bool CompressedMayFit(const mapdb::MapRecord& map) {
+    const std::uint64_t rowBytes = map.rowBytes;
+    const std::uint64_t groups = (rowBytes + 7) / 8;
+    const std::uint64_t least = mapdb::kMapFieldsSize + mapdb::GetColorTableSize(map) + 2 +
+                                std::uint64_t{map.height} * groups + (map.height > 0 ? rowBytes : 0);
+    return least <= kRecordLimit;
+}
+
+// The whole picture as one record: compressed when asked for; none when that
+// record would exceed the limit.
+std::optional<mapdb::MapRecord> SingleRecord(mapdb::MapRecord& working, bool compress) {
+    if (!compress) {
+        if (mapdb::GetRecordSize(working) <= kRecordLimit) {
+            return std::move(working);
+        }
+        return std::nullopt;
     }
+    if (!CompressedMayFit(working)) {
+        return std::nullopt;
+    }
+    mapdb::MapRecord candidate = working;
+    palm::CompressScanLines(candidate);
+    if (mapdb::GetRecordSize(candidate) <= kRecordLimit) {
+        return candidate;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -116,7 +140,18 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
     const int B = working.pixelSize;
     const std::size_t R = working.rowBytes;
     const std::size_t T = mapdb::GetColorTableSize(working);
-    const auto& source = *working.data;
+    // Bytes the map's data lacks (a block shorter than its fields say, or none)
+    // read as zeros, never from outside the block.
+    const std::size_t fullRow = static_cast<std::size_t>(((B * W + 15) & ~15) / 8);
+    const std::size_t needed = H > 0 ? T + static_cast<std::size_t>(H - 1) * R + std::max(R, fullRow) : T;
+    std::vector<std::uint8_t> padded;
+    if (!working.data || working.data->size() < needed) {
+        if (working.data) {
+            padded = *working.data;
+        }
+        padded.resize(needed, 0);
+    }
+    const auto& source = padded.empty() ? *working.data : padded;
     const int columns = (W + kTileWidth - 1) / kTileWidth;
     const int rows = (H + kTileHeight - 1) / kTileHeight;
     const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);
@@ -125,6 +160,13 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
 
     std::vector<mapdb::MapRecord> tiles;
     tiles.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+    // Tiles are compressed straight from the map's rows, each into this room
+    // first, then kept at their size.
+    const std::size_t widestTile = static_cast<std::size_t>(((B * std::min(W, kTileWidth) + 15) & ~15) / 8);
+    std::unique_ptr<std::uint8_t[]> scratch;
+    if (compress) {
+        scratch.reset(new std::uint8_t[palm::CompressedBound(widestTile, kTileHeight)]);
+    }
     for (int i = 0; i < rows; ++i) {
         const int y0 = kTileHeight * i;
         for (int j = 0; j < columns; ++j) {
@@ -142,17 +184,27 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
             tile.topLeftLon = mapdb::TruncateToInt32(x0 * static_cast<double>(lonStep) + working.topLeftLon);
             tile.bottomRightLon = mapdb::TruncateToInt32(w * static_cast<double>(lonStep) + tile.topLeftLon);
 
-            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
-            std::copy_n(source.begin(), T, data.begin());
             const std::size_t columnOffset = static_cast<std::size_t>(j) * static_cast<std::size_t>(B) * kTileWidth / 8;
-            for (int k = 0; k < h; ++k) {
-                const std::size_t from = T + static_cast<std::size_t>(y0 + k) * R + columnOffset;
-                std::memcpy(data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes, source.data() + from,
-                            tile.rowBytes);
-            }
+            const std::uint8_t* firstRow = source.data() + T + static_cast<std::size_t>(y0) * R + columnOffset;
             tile.SetFlag(mapdb::kCompressed, false);
             if (compress) {
-                CompressTile(tile);
+                // Kept uncompressed when its compressed rows would not fit the 16-bit size word.
+                std::size_t size = palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
+                if (size <= palm::kMaxCompressedSize) {
+                    auto& data = tile.data.emplace();
+                    data.reserve(T + size);
+                    data.insert(data.end(), source.begin(), source.begin() + static_cast<std::ptrdiff_t>(T));
+                    data.insert(data.end(), scratch.get(), scratch.get() + size);
+                    tile.SetFlag(mapdb::kCompressed, true);
+                    tiles.push_back(std::move(tile));
+                    continue;
+                }
+            }
+            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
+            std::copy_n(source.begin(), T, data.begin());
+            for (int k = 0; k < h; ++k) {
+                std::memcpy(data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes,
+                            firstRow + static_cast<std::size_t>(k) * R, tile.rowBytes);
             }
             tiles.push_back(std::move(tile));
         }
@@ -168,17 +220,13 @@ std::vector<ImportedMap> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view
     if (!working.data) {
         return {};
     }
-    mapdb::MapRecord candidate = working;
-    if (candidate.IsCompressed()) {
-        palm::CompressScanLines(candidate);
-    }
     const bool compress = working.IsCompressed();
     working.SetFlag(mapdb::kCompressed, false);
 
     std::vector<mapdb::MapRecord> maps;
     int category = 0;
-    if (mapdb::GetRecordSize(candidate) <= kRecordLimit) {
-        maps.push_back(std::move(candidate));
+    if (auto single = SingleRecord(working, compress)) {
+        maps.push_back(std::move(*single));
     } else {
         auto free = FreeCategory(doc);
         if (!free) {

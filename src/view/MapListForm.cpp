@@ -48,6 +48,13 @@ void SortedListBox::ResetContent() {
     curSel = -1;
 }
 
+void SortedListBox::SetItems(std::vector<Item> newItems) {
+    std::stable_sort(newItems.begin(), newItems.end(),
+                     [](const Item& a, const Item& b) { return LessIgnoringCase(a.text, b.text); });
+    items = std::move(newItems);
+    curSel = -1;
+}
+
 void SortedListBox::SetCurSel(int position) {
     curSel = (position >= 0 && position < GetCount()) ? position : -1;
 }
@@ -99,10 +106,11 @@ void MapListForm::RefreshMapList() {
     m_compressed = m_colorTable = false;
 
     doc.SortByScale();
-    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
-        int position = m_mapList.AddString(doc.GetMap(i).GetName());
-        m_mapList.SetItemData(position, i);
+    std::vector<SortedListBox::Item> names(doc.GetMapCount());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = {doc.GetMap(i).GetName(), i};
     }
+    m_mapList.SetItems(std::move(names));
     UpdateData(false);
     m_mapList.SetCurSel(0);
     ListChanged();

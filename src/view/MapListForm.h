@@ -26,6 +26,11 @@ public:
     int AddString(const std::string& text);
     void DeleteString(int position);
     void ResetContent();
+    // Replaces the whole list by `newItems` in the order that adding their texts
+    // one by one gives (equal texts keep their order), with nothing selected.
+    // One sort instead of one insertion each: refilling with tens of thousands
+    // of maps stays quick.
+    void SetItems(std::vector<Item> newItems);
     int GetCount() const { return static_cast<int>(items.size()); }
     int GetCurSel() const { return curSel; }
     // Selects a position, or nothing for -1 or a position outside the list.

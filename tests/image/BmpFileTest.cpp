@@ -322,6 +322,55 @@ TEST(LoadBmpFile, MissingFilesAndFoldersGiveNoBlock) {
     EXPECT_FALSE(image::LoadBmpFile(folder / "short.bmp"));
 }
 
+// Files are read in pieces when they are plain, and whole otherwise; either
+// way the block is the one their bytes give in memory, damaged or not.
+TEST(LoadBmpFile, GivesTheBlockOfTheFilesBytesInEveryLayout) {
+    // 8 bits, 3000 × 4 pixels: rows well past the first bytes read.
+    InfoFields wide{.width = 3000, .height = 4, .bitCount = 8, .clrUsed = 256};
+    Bytes rows(3000 * 4);
+    std::mt19937 random(77);
+    for (auto& byte : rows) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    auto file = [&](std::int32_t height, std::size_t gap) {
+        InfoFields fields = wide;
+        fields.height = height;
+        Bytes rest = InfoHeader(fields);
+        Append(rest, GreyTable(256, 1));
+        rest.resize(rest.size() + gap, 0xEE);
+        Append(rest, rows);
+        return WithFileHeader(rest, static_cast<std::uint32_t>(14 + 40 + 1024 + gap));
+    };
+    Bytes truncated = file(4, 0);
+    truncated.pop_back();
+    Bytes trailing = file(4, 0);
+    trailing.resize(trailing.size() + 100, 7);
+    const Bytes plain = file(4, 0);
+    const Bytes bare(plain.begin() + 14, plain.end());
+    std::vector<Bytes> files{plain, file(4, 5000), file(-4, 0), truncated, trailing, bare, EightBitPicture().File()};
+    for (int round = 0; round < 200; ++round) {
+        Bytes damaged = file(4, round % 2 == 0 ? 0 : 3000);
+        for (int i = 0; i < 3; ++i) {
+            std::size_t at = random() % 1200;
+            if (at < 18 || at >= 26) {
+                damaged[at] = static_cast<std::uint8_t>(random());
+            }
+        }
+        files.push_back(damaged);
+    }
+    TempFolder folder;
+    int loaded = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        WriteFileBytes(folder / "p.bmp", files[i]);
+        auto fromFile = image::LoadBmpFile(folder / "p.bmp");
+        auto fromMemory = Load(files[i]);
+        EXPECT_EQ(fromFile, fromMemory) << "file " << i;
+        loaded += fromFile ? 1 : 0;
+    }
+    EXPECT_GT(loaded, 100);
+    EXPECT_FALSE(Load(truncated));
+}
+
 TEST(SaveBmpFile, WritesTheFileHeaderAndTheBlock) {
     TempFolder folder;
     auto block = image::NewDib(8, 10, 3);

@@ -169,7 +169,7 @@ TEST_F(BuildPalmBitmapTest, FileLayoutsConvertAlike) {
 // pair of depths and at widths that end anywhere in a byte.
 TEST_F(BuildPalmBitmapTest, RowConversionMatchesPixelByPixelDefinition) {
     for (unsigned bits : {1u, 4u, 8u}) {
-        for (std::uint32_t width : {1u, 2u, 3u, 7u, 8u, 9u, 17u, 33u}) {
+        for (std::uint32_t width : {1u, 2u, 3u, 7u, 8u, 9u, 15u, 17u, 30u, 33u, 64u, 71u, 130u}) {
             const Picture picture = RandomPicture(width, 5, bits, width * bits);
             const Bytes file = picture.Bmp();
             const Bytes stored = picture.Rows(false);

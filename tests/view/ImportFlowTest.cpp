@@ -74,6 +74,23 @@ TEST_F(ImportFlowTest, CompressionThatMakesAPictureFitKeepsItWhole) {
     EXPECT_LE(added[0].recordSize, view::kRecordLimit);
 }
 
+// A flat picture compresses to the least its size allows: a 256-wide 8-bit one
+// to 44 + 2 + 288 + 32 bytes per further row, 65,518 at 2,038 rows, 65,550 at 2,039.
+TEST_F(ImportFlowTest, ACompressedRecordAtTheLimitIsKeptWholeAndOneRowMoreIsTiled) {
+    for (int height : {2038, 2039}) {
+        const std::string name = "Flat" + std::to_string(height) + ".bmp";
+        WriteIndexedBmp(folder / name, 256, height, 8, GreyPalette(8), [](int, int) { return 3; });
+        ImportAnswers::At(8, true).Install(ui);
+        auto added = view::AppendMapFromBitmap(doc, &form, folder / name);
+        if (height == 2038) {
+            ASSERT_EQ(added.size(), 1u);
+            EXPECT_EQ(added[0].recordSize, 65518u);
+        } else {
+            EXPECT_EQ(added.size(), 9u);
+        }
+    }
+}
+
 TEST_F(ImportFlowTest, EachTiledPictureTakesTheNextFreeCategory) {
     doc.AddMap(mapdb::MapRecord{}, mapdb::RecordEntry{});
     EXPECT_EQ(Import("First.bmp", 300, 300, 8, ImportAnswers::At(8))[0].category, 1);

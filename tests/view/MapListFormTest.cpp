@@ -310,4 +310,29 @@ TEST(SortedListBoxTest, KeepsSelectionOnItsItemAcrossInsertsAndDeletes) {
     EXPECT_EQ(list.GetCurSel(), -1);
 }
 
+// Filling the list at once gives the order of adding the texts one by one,
+// names that differ only in case and repeated names included.
+TEST(SortedListBoxTest, SetItemsOrdersAsAddingOneByOne) {
+    const std::vector<std::string> texts{"Paris2-0", "paris1-0", "Lyon", "PARIS1-0", "lyon", "Zz", "a", "Lyon",
+                                         "paris10-0", "", "Paris2-0", "b"};
+    SortedListBox added;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        added.SetItemData(added.AddString(texts[i]), i);
+    }
+    SortedListBox filled;
+    filled.AddString("old");
+    filled.SetCurSel(0);
+    std::vector<SortedListBox::Item> items;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        items.push_back({texts[i], i});
+    }
+    filled.SetItems(std::move(items));
+    ASSERT_EQ(filled.GetCount(), added.GetCount());
+    for (int position = 0; position < added.GetCount(); ++position) {
+        EXPECT_EQ(filled.GetText(position), added.GetText(position)) << position;
+        EXPECT_EQ(filled.GetItemData(position), added.GetItemData(position)) << position;
+    }
+    EXPECT_EQ(filled.GetCurSel(), -1);
+}
+
 }  // namespace

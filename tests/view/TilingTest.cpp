@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "mapdb/PDBDoc.h"
+#include "palm/ScanLines.h"
 #include "view/ImportFlow.h"
 
 using mapdb::MapRecord;
@@ -144,6 +145,58 @@ TEST(Tiling, CompressedTilesAreCompressedOnTheirOwnUnlessTheyWouldNotFit) {
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_FALSE(stored[0].IsCompressed());
     EXPECT_EQ(mapdb::GetRecordSize(stored[0]), 44u + 256u * 240u);
+}
+
+// Compressing straight from the map's rows gives each tile exactly what
+// compressing the uncompressed tile on its own gives, at every depth, with
+// and without a colour table, at the right and bottom edges too.
+TEST(Tiling, CompressedTilesEqualTheUncompressedOnesCompressed) {
+    for (int bits : {1, 2, 4, 8}) {
+        for (bool table : {false, true}) {
+            MapRecord working = Working(700, 500, bits, table);
+            // Rows that mostly repeat the one above, as on a map.
+            for (std::size_t i = 0; i < working.data->size(); ++i) {
+                if ((i * 2654435761u) % 5 != 0) {
+                    (*working.data)[i] = static_cast<std::uint8_t>(i / 4096);
+                }
+            }
+            auto plain = CutIntoTiles(working, false);
+            auto compressed = CutIntoTiles(working, true);
+            ASSERT_EQ(plain.size(), compressed.size());
+            for (std::size_t t = 0; t < plain.size(); ++t) {
+                MapRecord expected = plain[t];
+                if (palm::CompressScanLines(expected) > palm::kMaxCompressedSize) {
+                    expected = plain[t];
+                }
+                EXPECT_EQ(compressed[t].flags, expected.flags) << bits << " bits, tile " << t;
+                EXPECT_EQ(compressed[t].data, expected.data) << bits << " bits, tile " << t;
+                EXPECT_EQ(compressed[t].GetName(), expected.GetName());
+            }
+        }
+    }
+}
+
+// A map whose data stops short (or is missing) is cut as if the rest were zeros.
+TEST(Tiling, MissingRowsAreCutAsZeros) {
+    for (bool compress : {false, true}) {
+        MapRecord whole = Working(300, 250, 4, true);
+        MapRecord cut = Working(300, 250, 4, true);
+        const std::size_t half = whole.data->size() / 2;
+        cut.data->resize(half);
+        std::fill(whole.data->begin() + static_cast<std::ptrdiff_t>(half), whole.data->end(), 0);
+        auto expected = CutIntoTiles(whole, compress);
+        auto tiles = CutIntoTiles(cut, compress);
+        ASSERT_EQ(tiles.size(), expected.size());
+        for (std::size_t t = 0; t < tiles.size(); ++t) {
+            EXPECT_EQ(tiles[t].data, expected[t].data) << t;
+        }
+        MapRecord none = Working(300, 250, 8, false);
+        none.data.reset();
+        for (const auto& tile : CutIntoTiles(none, compress)) {
+            ASSERT_TRUE(tile.data);
+            EXPECT_EQ(palm::ExpandScanLines(tile), std::vector<std::uint8_t>(std::size_t{tile.rowBytes} * tile.height, 0));
+        }
+    }
 }
 
 TEST(Tiling, CategoryIsTheLowestFreeOneAndNoneWhenAllAreTaken) {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/LogicalPalette.h"
+
+namespace bench {
+
+// Top-down 8-bit pixels of a map of width × height: large areas of flat colour
+// with wavy borders, roads and rivers as lines, lettering as small patches of
+// busy pixels, and scattered specks, as many of each per area at every size.
+std::vector<std::uint8_t> MakeMapPixels(int width, int height);
+// The 256 colours the pictures are written with.
+std::vector<platform::PaletteEntry> MapColours();
+
+}  // namespace bench
