@@ -157,7 +157,8 @@ int main(int argc, char** argv) {
     bench::RegisterImportRows();
     bench::RegisterDatabaseRows();
 
-    std::printf("machine: %d processors (nproc), %s; load average at start %s\n", bench::ProcessorCount(), bench::CpuModel().c_str(), bench::LoadAverage().c_str());
+    std::printf("machine: %d processors (nproc), %s; load average at start %s\n", bench::ProcessorCount(),
+                bench::CpuModel().c_str(), bench::LoadAverage().c_str());
     std::printf("medians of %d repetitions, wall time\n", bench::kRepetitions);
     bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

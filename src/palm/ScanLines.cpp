@@ -262,7 +262,8 @@ std::size_t CompressScanLines(mapdb::MapRecord& map) {
     if (tableLength != 0) {
         std::memcpy(scratch.get(), source, tableLength);
     }
-    const std::size_t size = CompressRows(source + tableLength, rowBytes, rowBytes, height, scratch.get() + tableLength);
+    const std::size_t size =
+        CompressRows(source + tableLength, rowBytes, rowBytes, height, scratch.get() + tableLength);
     map.data.emplace(scratch.get(), scratch.get() + tableLength + size);
     map.SetFlag(mapdb::kCompressed, true);
     return size;

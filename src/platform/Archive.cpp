@@ -27,11 +27,11 @@ FileArchive::FileArchive(const std::string& filePath, Mode openMode) : mode(open
     if (mode == Mode::Read && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         throw ArchiveError(Describe("cannot open", path, EISDIR));
     }
+    streamBuffer.reset(new char[kBufferBytes]);
     file = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
     if (file == nullptr) {
         throw ArchiveError(Describe("cannot open", path, errno));
     }
-    streamBuffer.reset(new char[kBufferBytes]);
     std::setvbuf(file, streamBuffer.get(), _IOFBF, kBufferBytes);
     if (mode == Mode::Read && ::fstat(::fileno(file), &info) == 0) {
         length = static_cast<std::uint64_t>(info.st_size);

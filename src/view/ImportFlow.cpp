@@ -189,7 +189,8 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
             tile.SetFlag(mapdb::kCompressed, false);
             if (compress) {
                 // Kept uncompressed when its compressed rows would not fit the 16-bit size word.
-                std::size_t size = palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
+                std::size_t size =
+                    palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
                 if (size <= palm::kMaxCompressedSize) {
                     auto& data = tile.data.emplace();
                     data.reserve(T + size);

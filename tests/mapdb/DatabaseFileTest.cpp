@@ -210,6 +210,38 @@ TEST_F(DatabaseFileTest, AMapWithShorterDataThanItsSizeRulesIsPaddedWithZeros) {
     EXPECT_EQ(bytes[135], 0);
 }
 
+// A file written in several pieces handed to the disk on the way (more than
+// 8 MB) is the one written to memory, and opens as it was saved.
+TEST_F(DatabaseFileTest, ALargeDatabaseIsWrittenAsInMemoryAndReadsBack) {
+    for (int i = 0; i < 150; ++i) {
+        MapRecord map = DotMap();
+        map.width = 256;
+        map.height = 240;
+        map.rowBytes = 256;
+        map.pixelSize = 8;
+        map.data = std::vector<std::uint8_t>(256 * 240);
+        for (std::size_t k = 0; k < map.data->size(); ++k) {
+            (*map.data)[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
+        }
+        doc.AddMap(std::move(map), RecordEntry{0, static_cast<std::uint8_t>(i), {}});
+    }
+    auto bytes = SaveAs("Large.pdb");
+    ASSERT_GT(bytes.size(), std::size_t{8} << 20);
+    MemoryArchive inMemory;
+    inMemory.SetFileTitle("Large.pdb");
+    doc.WriteDatabase(inMemory);
+    EXPECT_EQ(bytes, inMemory.Bytes());
+
+    CPDBDoc opened;
+    std::string error;
+    ASSERT_TRUE(opened.OnOpenDocument(folder / "Large.pdb", error)) << error;
+    ASSERT_EQ(opened.GetMapCount(), 150);
+    for (std::size_t i = 0; i < 150; ++i) {
+        EXPECT_EQ(opened.GetMap(i).data, doc.GetMap(i).data) << i;
+        EXPECT_EQ(opened.GetEntry(i).attributes, doc.GetEntry(i).attributes) << i;
+    }
+}
+
 TEST_F(DatabaseFileTest, FailedSaveLeavesOldFileAndDocumentUnchanged) {
     MapRecord street = DotMap();
     street.SetName("Street");

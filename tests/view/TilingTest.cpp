@@ -194,7 +194,8 @@ TEST(Tiling, MissingRowsAreCutAsZeros) {
         none.data.reset();
         for (const auto& tile : CutIntoTiles(none, compress)) {
             ASSERT_TRUE(tile.data);
-            EXPECT_EQ(palm::ExpandScanLines(tile), std::vector<std::uint8_t>(std::size_t{tile.rowBytes} * tile.height, 0));
+            const std::vector<std::uint8_t> zeros(std::size_t{tile.rowBytes} * tile.height, 0);
+            EXPECT_EQ(palm::ExpandScanLines(tile), zeros);
         }
     }
 }
