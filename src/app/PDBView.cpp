@@ -112,21 +112,21 @@ void CPDBView::CreateControls() {
     page->setFont(font);
     const QSize base = DialogBaseUnits(font);
 
-    for (const ControlSpec& spec : Template()) {
+    for (const ControlSpec& control : Template()) {
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (control.kind) {
             case ControlSpec::ListBox: widget = new QListWidget(page); break;
-            case ControlSpec::Label: widget = new QLabel(QString::fromLatin1(spec.text), page); break;
+            case ControlSpec::Label: widget = new QLabel(QString::fromLatin1(control.text), page); break;
             case ControlSpec::Edit: widget = new QLineEdit(page); break;
-            case ControlSpec::Button: widget = new QPushButton(QString::fromLatin1(spec.text), page); break;
-            case ControlSpec::CheckBox: widget = new QCheckBox(QString::fromLatin1(spec.text), page); break;
+            case ControlSpec::Button: widget = new QPushButton(QString::fromLatin1(control.text), page); break;
+            case ControlSpec::CheckBox: widget = new QCheckBox(QString::fromLatin1(control.text), page); break;
         }
-        widget->setObjectName(QString::fromLatin1(spec.objectName));
-        widget->setGeometry(MapDialogRect(QRect(spec.left, spec.top, spec.width, spec.height), base));
-        widget->setEnabled(spec.enabled);
-        if (spec.id != 0) {
-            widget->setProperty("controlId", spec.id);
-            controls[spec.id] = widget;
+        widget->setObjectName(QString::fromLatin1(control.objectName));
+        widget->setGeometry(MapDialogRect(QRect(control.left, control.top, control.width, control.height), base));
+        widget->setEnabled(control.enabled);
+        if (control.id != 0) {
+            widget->setProperty("controlId", control.id);
+            controls[control.id] = widget;
         }
     }
     page->setFixedSize(MapDialogRect(QRect(0, 0, kFormWidthDlu, kFormHeightDlu), base).size());
