@@ -28,7 +28,7 @@ mapdb::MapRecord MapOf(int width, int height, int x0, int y0, const std::string&
     map.bottomRightLat = map.topLeftLat - height * scale;
     map.topLeftLon = x0 * scale;
     map.bottomRightLon = map.topLeftLon + width * scale;
-    auto& data = map.data.emplace(std::size_t{map.rowBytes} * static_cast<std::size_t>(height), 0);
+    auto& data = map.data.emplace(std::size_t{map.rowBytes} * static_cast<std::size_t>(height), 0).Bytes();
     const auto& pixels = MapPixels();
     for (int y = 0; y < height; ++y) {
         std::memcpy(&data[static_cast<std::size_t>(y) * map.rowBytes],

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ByteBlock.h"
+
 namespace mapdb {
 
 // Flag bits of a map in memory form: the file's 16 flag bits in reverse order,
@@ -38,14 +40,15 @@ struct BitmapHeader {
 
 // One map: a record of the maps database in memory form. `data` holds the bitmap
 // data exactly as in the file (colour table, then pixel rows, plain or
-// compressed); a map without data is one whose picture was refused.
+// compressed), its own or a view of the file it was read from; a map without
+// data is one whose picture was refused.
 struct MapRecord : BitmapHeader {
     std::array<char, kMapNameSize> name{};
     std::int32_t topLeftLat = 0;
     std::int32_t topLeftLon = 0;
     std::int32_t bottomRightLat = 0;
     std::int32_t bottomRightLon = 0;
-    std::optional<std::vector<std::uint8_t>> data;
+    std::optional<platform::ByteBlock> data;
 
     bool IsCompressed() const { return (flags & kCompressed) != 0; }
     bool HasColorTable() const { return (flags & kHasColorTable) != 0; }

@@ -126,8 +126,8 @@ bool CPDBDoc::ReadDatabase(platform::CArchive& archive) {
             Refuse();
             return false;
         }
-        map.data.emplace(static_cast<std::size_t>(end - archive.GetPosition()));
-        if (archive.Read(map.data->data(), map.data->size()) != map.data->size()) {
+        map.data = archive.ReadBlock(static_cast<std::size_t>(end - archive.GetPosition()));
+        if (!map.data) {
             Refuse();
             return false;
         }

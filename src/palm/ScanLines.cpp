@@ -239,8 +239,8 @@ std::size_t CompressRowsPortable(const std::uint8_t* rows, std::size_t stride, s
 }
 
 std::size_t CompressScanLines(mapdb::MapRecord& map) {
-    static const std::vector<std::uint8_t> kNoData;
-    const std::vector<std::uint8_t>& old = map.data ? *map.data : kNoData;
+    static const platform::ByteBlock kNoData;
+    const platform::ByteBlock& old = map.data ? *map.data : kNoData;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
     const std::size_t tableLength = mapdb::GetColorTableSize(map);
@@ -273,7 +273,7 @@ std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord&
     if (!map.data) {
         return std::nullopt;
     }
-    const std::vector<std::uint8_t>& data = *map.data;
+    const platform::ByteBlock& data = *map.data;
     const std::size_t rowBytes = map.rowBytes;
     const std::size_t height = map.height;
     const std::size_t tableLength = mapdb::GetColorTableSize(map);

@@ -110,6 +110,14 @@ void FileArchive::Close() {
     }
 }
 
+std::optional<ByteBlock> CArchive::ReadBlock(std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    if (Read(bytes.data(), count) != count) {
+        return std::nullopt;
+    }
+    return ByteBlock(std::move(bytes));
+}
+
 std::size_t MemoryArchive::Read(void* buffer, std::size_t count) {
     std::size_t got = std::min(count, bytes.size() - position);
     if (got != 0) {

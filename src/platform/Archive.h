@@ -4,9 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "ByteBlock.h"
 
 namespace platform {
 
@@ -25,6 +28,8 @@ public:
 
     // Reads up to `count` bytes; returns how many were read (fewer at the end).
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+    // Reads `count` bytes as one block; none when the archive ends first.
+    virtual std::optional<ByteBlock> ReadBlock(std::size_t count);
     // Writes all `count` bytes or throws ArchiveError.
     virtual void Write(const void* buffer, std::size_t count) = 0;
     // Makes everything written so far durable, or throws ArchiveError.

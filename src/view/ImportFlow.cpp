@@ -147,11 +147,11 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
     std::vector<std::uint8_t> padded;
     if (!working.data || working.data->size() < needed) {
         if (working.data) {
-            padded = *working.data;
+            padded.assign(working.data->begin(), working.data->end());
         }
         padded.resize(needed, 0);
     }
-    const auto& source = padded.empty() ? *working.data : padded;
+    const std::uint8_t* const source = working.data && padded.empty() ? working.data->data() : padded.data();
     const int columns = (W + kTileWidth - 1) / kTileWidth;
     const int rows = (H + kTileHeight - 1) / kTileHeight;
     const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);
@@ -185,24 +185,24 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
             tile.bottomRightLon = mapdb::TruncateToInt32(w * static_cast<double>(lonStep) + tile.topLeftLon);
 
             const std::size_t columnOffset = static_cast<std::size_t>(j) * static_cast<std::size_t>(B) * kTileWidth / 8;
-            const std::uint8_t* firstRow = source.data() + T + static_cast<std::size_t>(y0) * R + columnOffset;
+            const std::uint8_t* firstRow = source + T + static_cast<std::size_t>(y0) * R + columnOffset;
             tile.SetFlag(mapdb::kCompressed, false);
             if (compress) {
                 // Kept uncompressed when its compressed rows would not fit the 16-bit size word.
                 std::size_t size =
                     palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
                 if (size <= palm::kMaxCompressedSize) {
-                    auto& data = tile.data.emplace();
+                    auto& data = tile.data.emplace().Bytes();
                     data.reserve(T + size);
-                    data.insert(data.end(), source.begin(), source.begin() + static_cast<std::ptrdiff_t>(T));
+                    data.insert(data.end(), source, source + T);
                     data.insert(data.end(), scratch.get(), scratch.get() + size);
                     tile.SetFlag(mapdb::kCompressed, true);
                     tiles.push_back(std::move(tile));
                     continue;
                 }
             }
-            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
-            std::copy_n(source.begin(), T, data.begin());
+            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0).Bytes();
+            std::copy_n(source, T, data.begin());
             for (int k = 0; k < h; ++k) {
                 std::memcpy(data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes,
                             firstRow + static_cast<std::size_t>(k) * R, tile.rowBytes);

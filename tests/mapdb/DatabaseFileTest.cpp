@@ -219,9 +219,9 @@ TEST_F(DatabaseFileTest, ALargeDatabaseIsWrittenAsInMemoryAndReadsBack) {
         map.height = 240;
         map.rowBytes = 256;
         map.pixelSize = 8;
-        map.data = std::vector<std::uint8_t>(256 * 240);
-        for (std::size_t k = 0; k < map.data->size(); ++k) {
-            (*map.data)[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
+        auto& data = map.data.emplace(256 * 240, 0).Bytes();
+        for (std::size_t k = 0; k < data.size(); ++k) {
+            data[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
         }
         doc.AddMap(std::move(map), RecordEntry{0, static_cast<std::uint8_t>(i), {}});
     }

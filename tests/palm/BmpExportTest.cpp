@@ -96,7 +96,7 @@ TEST_F(ExportAsBmpTest, CompressedMapIsExpandedFirst) {
     ASSERT_TRUE(ExportAsBmp(map, path));
     EXPECT_EQ(ReadFileBytes(path), plain);
 
-    map.data->pop_back();  // damaged: nothing is written
+    map.data->Bytes().pop_back();  // damaged: nothing is written
     ASSERT_TRUE(std::filesystem::remove(path));
     EXPECT_FALSE(ExportAsBmp(map, path));
     EXPECT_FALSE(std::filesystem::exists(path));

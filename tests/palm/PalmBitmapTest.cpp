@@ -123,7 +123,7 @@ TEST_F(BuildPalmBitmapTest, ColourTableKeepsTheEntriesTheDepthCanAddressAndBlack
     picture.indices[0] = 200;
     picture.colors[200] = picture.colors[9];
     auto map = Convert(ui, picture.Bmp(), 4, true);
-    const Bytes& data = *map.data;
+    const platform::ByteBlock& data = *map.data;
     ASSERT_EQ(data.size(), 2 + 4 * 16 + 3 * 4u);
     EXPECT_EQ(platform::ReadBE16(data.data()), 16);
     for (std::size_t i = 0; i < 16; ++i) {

@@ -212,7 +212,7 @@ TEST(ExpandScanLines, RowsTheDataCannotHoldAreRefusedBeforeAllocating) {
     EXPECT_FALSE(ExpandScanLines(huge));
     // A capped size word does not lift the check: the data held is what counts.
     huge.data = Bytes(4096, 0);
-    (*huge.data)[0] = (*huge.data)[1] = 0xFF;
+    huge.data->Bytes()[0] = huge.data->Bytes()[1] = 0xFF;
     EXPECT_FALSE(ExpandScanLines(huge));
 }
 
@@ -222,7 +222,8 @@ TEST(ExpandScanLines, RowsWithoutBytesExpandToTheColourTableAlone) {
     empty.SetFlag(mapdb::kCompressed, true);
     EXPECT_EQ(ExpandScanLines(empty), Bytes{});
     auto withTable = Map(0, 3, kTwoColourTable, true);
-    withTable.data->insert(withTable.data->end(), {0x00, 0x02});
+    auto& bytes = withTable.data->Bytes();
+    bytes.insert(bytes.end(), {0x00, 0x02});
     withTable.SetFlag(mapdb::kCompressed, true);
     EXPECT_EQ(ExpandScanLines(withTable), kTwoColourTable);
 }

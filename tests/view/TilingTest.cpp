@@ -19,7 +19,7 @@ MapRecord Working(int width, int height, int bits, bool table) {
     map.pixelSize = static_cast<std::uint8_t>(bits);
     map.rowBytes = static_cast<std::uint16_t>(((width * bits + 15) & ~15) / 8);
     std::size_t tableSize = table ? 2 + 4 * std::size_t{1u << bits} : 0;
-    auto& data = map.data.emplace(tableSize + std::size_t{map.rowBytes} * map.height, 0);
+    auto& data = map.data.emplace(tableSize + std::size_t{map.rowBytes} * map.height, 0).Bytes();
     if (table) {
         map.SetFlag(mapdb::kHasColorTable, true);
         data[0] = static_cast<std::uint8_t>((1u << bits) >> 8);
@@ -127,7 +127,7 @@ TEST(Tiling, NamesKeepTheirWholeSuffix) {
 
 TEST(Tiling, CompressedTilesAreCompressedOnTheirOwnUnlessTheyWouldNotFit) {
     MapRecord flat = Working(300, 250, 8, false);
-    std::fill(flat.data->begin(), flat.data->end(), 0);
+    std::fill(flat.data->Bytes().begin(), flat.data->Bytes().end(), 0);
     auto tiles = CutIntoTiles(flat, true);
     ASSERT_EQ(tiles.size(), 4u);
     for (const auto& tile : tiles) {
@@ -138,7 +138,7 @@ TEST(Tiling, CompressedTilesAreCompressedOnTheirOwnUnlessTheyWouldNotFit) {
     MapRecord noisy = Working(256, 480, 8, false);
     for (std::size_t r = 0; r < noisy.height; ++r) {
         for (std::size_t b = 0; b < noisy.rowBytes; ++b) {
-            (*noisy.data)[r * noisy.rowBytes + b] = static_cast<std::uint8_t>(r % 2 == 0 ? b : b + 1);
+            noisy.data->Bytes()[r * noisy.rowBytes + b] = static_cast<std::uint8_t>(r % 2 == 0 ? b : b + 1);
         }
     }
     auto stored = CutIntoTiles(noisy, true);
@@ -157,7 +157,7 @@ TEST(Tiling, CompressedTilesEqualTheUncompressedOnesCompressed) {
             // Rows that mostly repeat the one above, as on a map.
             for (std::size_t i = 0; i < working.data->size(); ++i) {
                 if ((i * 2654435761u) % 5 != 0) {
-                    (*working.data)[i] = static_cast<std::uint8_t>(i / 4096);
+                    working.data->Bytes()[i] = static_cast<std::uint8_t>(i / 4096);
                 }
             }
             auto plain = CutIntoTiles(working, false);
@@ -182,8 +182,8 @@ TEST(Tiling, MissingRowsAreCutAsZeros) {
         MapRecord whole = Working(300, 250, 4, true);
         MapRecord cut = Working(300, 250, 4, true);
         const std::size_t half = whole.data->size() / 2;
-        cut.data->resize(half);
-        std::fill(whole.data->begin() + static_cast<std::ptrdiff_t>(half), whole.data->end(), 0);
+        cut.data->Bytes().resize(half);
+        std::fill(whole.data->Bytes().begin() + static_cast<std::ptrdiff_t>(half), whole.data->Bytes().end(), 0);
         auto expected = CutIntoTiles(whole, compress);
         auto tiles = CutIntoTiles(cut, compress);
         ASSERT_EQ(tiles.size(), expected.size());
