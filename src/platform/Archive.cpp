@@ -27,6 +27,11 @@ FileArchive::FileArchive(const std::string& filePath, Mode openMode) : mode(open
     if (mode == Mode::Read && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         throw ArchiveError(Describe("cannot open", path, EISDIR));
     }
+    if (mode == Mode::Read && (snapshot = FileSnapshot::Take(path, kSnapshotCopyAfter))) {
+        length = snapshot->Size();
+        SetFileTitle(FileNameOfPath(path));
+        return;
+    }
     streamBuffer.reset(new char[kBufferBytes]);
     file = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
     if (file == nullptr) {
@@ -46,12 +51,32 @@ FileArchive::~FileArchive() {
 }
 
 std::size_t FileArchive::Read(void* buffer, std::size_t count) {
+    if (snapshot) {
+        std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(count, length - position));
+        if (got != 0) {
+            std::memcpy(buffer, snapshot->Bytes() + position, got);
+        }
+        position += got;
+        return got;
+    }
     if (file == nullptr || mode != Mode::Read || count == 0) {
         return 0;
     }
     std::size_t got = std::fread(buffer, 1, count, file);
     position += got;
     return got;
+}
+
+std::optional<ByteBlock> FileArchive::ReadBlock(std::size_t count) {
+    if (!snapshot) {
+        return CArchive::ReadBlock(count);
+    }
+    if (count > length - position) {
+        return std::nullopt;
+    }
+    ByteBlock block(snapshot, snapshot->Bytes() + position, count);
+    position += count;
+    return block;
 }
 
 void FileArchive::Write(const void* buffer, std::size_t count) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ByteBlock.h"
+#include "FileSnapshot.h"
 
 namespace platform {
 
@@ -55,6 +56,8 @@ public:
     FileArchive& operator=(const FileArchive&) = delete;
 
     std::size_t Read(void* buffer, std::size_t count) override;
+    // A view of the file's bytes when it could be mapped, else a copy.
+    std::optional<ByteBlock> ReadBlock(std::size_t count) override;
     void Write(const void* buffer, std::size_t count) override;
     // Flushes the stream and the file's data to the disk.
     void Flush() override;
@@ -72,8 +75,14 @@ private:
     // goes on, so that the final flush waits only for the last of it.
     static constexpr std::uint64_t kWritebackBytes = std::uint64_t{8} << 20;
 
+    // A file read is mapped rather than copied (see FileSnapshot), and copied
+    // into memory this long after opening unless the document is gone by then:
+    // a command that opens, changes and saves a database never copies it.
+    static constexpr std::chrono::seconds kSnapshotCopyAfter{2};
+
     void StartWriteback();
 
+    std::shared_ptr<const FileSnapshot> snapshot;  // a file read, when it could be mapped
     std::FILE* file = nullptr;
     std::unique_ptr<char[]> streamBuffer;
     Mode mode;

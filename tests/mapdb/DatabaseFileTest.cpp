@@ -42,6 +42,22 @@ protected:
         return ReadFileBytes(folder / name);
     }
 
+    // `count` maps of 256 × 240 at 8 bits, each of its own pixels.
+    void AddTiles(int count) {
+        for (int i = 0; i < count; ++i) {
+            MapRecord map = DotMap();
+            map.width = 256;
+            map.height = 240;
+            map.rowBytes = 256;
+            map.pixelSize = 8;
+            auto& data = map.data.emplace(256 * 240, 0).Bytes();
+            for (std::size_t k = 0; k < data.size(); ++k) {
+                data[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
+            }
+            doc.AddMap(std::move(map), RecordEntry{0, static_cast<std::uint8_t>(i), {}});
+        }
+    }
+
     bool ReadBytes(const std::vector<std::uint8_t>& bytes) {
         MemoryArchive archive(bytes);
         return doc.ReadDatabase(archive);
@@ -213,18 +229,7 @@ TEST_F(DatabaseFileTest, AMapWithShorterDataThanItsSizeRulesIsPaddedWithZeros) {
 // A file written in several pieces handed to the disk on the way (more than
 // 8 MB) is the one written to memory, and opens as it was saved.
 TEST_F(DatabaseFileTest, ALargeDatabaseIsWrittenAsInMemoryAndReadsBack) {
-    for (int i = 0; i < 150; ++i) {
-        MapRecord map = DotMap();
-        map.width = 256;
-        map.height = 240;
-        map.rowBytes = 256;
-        map.pixelSize = 8;
-        auto& data = map.data.emplace(256 * 240, 0).Bytes();
-        for (std::size_t k = 0; k < data.size(); ++k) {
-            data[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
-        }
-        doc.AddMap(std::move(map), RecordEntry{0, static_cast<std::uint8_t>(i), {}});
-    }
+    AddTiles(150);
     auto bytes = SaveAs("Large.pdb");
     ASSERT_GT(bytes.size(), std::size_t{8} << 20);
     MemoryArchive inMemory;
@@ -240,6 +245,23 @@ TEST_F(DatabaseFileTest, ALargeDatabaseIsWrittenAsInMemoryAndReadsBack) {
         EXPECT_EQ(opened.GetMap(i).data, doc.GetMap(i).data) << i;
         EXPECT_EQ(opened.GetEntry(i).attributes, doc.GetEntry(i).attributes) << i;
     }
+}
+
+// A database open in the program keeps its maps whatever becomes of its file:
+// rewritten in place by another program, then replaced by the program's save.
+TEST_F(DatabaseFileTest, AnOpenDatabaseKeepsItsMapsWhenItsFileIsRewritten) {
+    AddTiles(40);
+    auto bytes = SaveAs("Kept.pdb");
+    CPDBDoc opened;
+    opened.SetClock([] { return kOctober2000; });
+    std::string error;
+    ASSERT_TRUE(opened.OnOpenDocument(folder / "Kept.pdb", error)) << error;
+    WriteFileBytes(folder / "Kept.pdb", {1, 2, 3});
+    ASSERT_TRUE(opened.OnSaveDocument(folder / "Kept.pdb", error)) << error;
+    EXPECT_EQ(ReadFileBytes(folder / "Kept.pdb"), bytes);
+    WriteFileBytes(folder / "Kept.pdb", {});
+    ASSERT_TRUE(opened.OnSaveDocument(folder / "Again.pdb", error)) << error;
+    EXPECT_EQ(opened.GetMap(39).data, doc.GetMap(39).data);
 }
 
 TEST_F(DatabaseFileTest, FailedSaveLeavesOldFileAndDocumentUnchanged) {
