@@ -196,9 +196,11 @@ protected:
     // A folder that cannot be written, holding a file that can. Root writes
     // anywhere, so the child that saves gives up root for the user nobody.
     std::string UnwritableFolder(Saving way) {
-        TempFolder scratch;
-        fs::path locked = scratch.path / "locked";
-        fs::path open = scratch.path / "open";
+        // A fresh folder of the test's own: a second TempFolder would take the same name.
+        const fs::path scratch = folder.path / ("unwritable-" + std::to_string(++round));
+        fs::create_directory(scratch);
+        fs::path locked = scratch / "locked";
+        fs::path open = scratch / "open";
         fs::create_directory(locked);
         fs::create_directory(open);
         const std::string path = (locked / "maps.pdb").string();
@@ -209,10 +211,14 @@ protected:
         fs::permissions(open, fs::perms::all);
         fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-        fs::permissions(scratch.path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+        fs::permissions(folder.path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(scratch, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                           fs::perms::others_read | fs::perms::others_exec);
         std::string result = InChild([&]() -> std::string {
-            if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
+            constexpr uid_t kNobody = 65534;
+            if (::geteuid() == 0 && (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+                                     ::setresuid(kNobody, kNobody, kNobody) != 0)) {
                 return "skip: cannot give up root";
             }
             const Bytes before = State(doc);
@@ -224,7 +230,8 @@ protected:
             if (State(doc) != before) {
                 problems += "the document changed; ";
             }
-            if (!Save(way, doc, (open / "maps.pdb").string(), error) || ReadFileBytes(open / "maps.pdb") != newBytes) {
+            const std::string elsewhere = (open / "maps.pdb").string();
+            if (!Save(way, doc, elsewhere, error) || ReadFileBytes(elsewhere) != newBytes) {
                 problems += "the document cannot be saved elsewhere: " + error;
             }
             return problems;
@@ -241,32 +248,34 @@ protected:
 
     // Targets that are folders, empty or not.
     std::string TargetIsAFolder(Saving way) {
-        TempFolder scratch;
-        fs::create_directory(scratch.path / "empty.pdb");
-        fs::create_directory(scratch.path / "full.pdb");
-        std::ofstream(scratch.path / "full.pdb" / "keep.txt") << "keep";
+        const fs::path scratch = folder.path / ("targets-" + std::to_string(++round));
+        fs::create_directory(scratch);
+        fs::create_directory(scratch / "empty.pdb");
+        fs::create_directory(scratch / "full.pdb");
+        std::ofstream(scratch / "full.pdb" / "keep.txt") << "keep";
         std::string problems;
         for (const char* name : {"empty.pdb", "full.pdb"}) {
             const Bytes before = State(doc);
             std::string error;
-            if (Save(way, doc, scratch / name, error)) {
+            if (Save(way, doc, (scratch / name).string(), error)) {
                 problems += std::string("the save over ") + name + " succeeded; ";
             }
             if (State(doc) != before) {
                 problems += "the document changed; ";
             }
         }
-        const fs::path empty = scratch.path / "empty.pdb";
-        const fs::path full = scratch.path / "full.pdb";
+        const fs::path empty = scratch / "empty.pdb";
+        const fs::path full = scratch / "full.pdb";
         if (!fs::is_directory(empty) || !fs::is_empty(empty) || !fs::is_directory(full) ||
             !Others(full, {"keep.txt"}).empty() || !fs::exists(full / "keep.txt")) {
             problems += "a folder changed; ";
         }
-        if (!Others(scratch.path, {"empty.pdb", "full.pdb"}).empty()) {
+        if (!Others(scratch, {"empty.pdb", "full.pdb"}).empty()) {
             problems += "a file was left beside them; ";
         }
         std::string error;
-        if (!Save(way, doc, scratch / "maps.pdb", error) || ReadFileBytes(scratch / "maps.pdb") != newBytes) {
+        const std::string elsewhere = (scratch / "maps.pdb").string();
+        if (!Save(way, doc, elsewhere, error) || ReadFileBytes(elsewhere) != newBytes) {
             problems += "the document cannot be saved again: " + error;
         }
         return problems;
@@ -276,6 +285,7 @@ protected:
     CPDBDoc doc;
     Bytes oldBytes;
     Bytes newBytes;
+    int round = 0;
 };
 
 }  // namespace
