@@ -49,13 +49,29 @@ struct Mapped {
 };
 
 // Keeps the leases of every live snapshot: a thread copies a snapshot into
-// memory when its lease is broken or its time has come.
+// memory when its lease is broken or its time has come. It lasts until the
+// program ends, when the documents holding snapshots are gone.
 class SnapshotKeeper {
 public:
     // None when leases cannot be answered here (no pipe, signal or thread).
     static SnapshotKeeper* Get() {
-        static SnapshotKeeper* const keeper = Start();
-        return keeper;
+        static SnapshotKeeper keeper;
+        return keeper.watcher.joinable() ? &keeper : nullptr;
+    }
+
+    ~SnapshotKeeper() {
+        if (!watcher.joinable()) {
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        Wake();
+        watcher.join();
+        wakeWrite.store(-1);
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
     }
 
     std::mutex mutex;
@@ -63,7 +79,7 @@ public:
 
     void Wake() {
         const int none = -1;
-        [[maybe_unused]] ssize_t written = ::write(wakeWrite.load(), &none, sizeof none);
+        [[maybe_unused]] ssize_t written = ::write(pipeEnds[1], &none, sizeof none);
     }
 
     void Release(const void* address) {
@@ -80,46 +96,43 @@ public:
     }
 
 private:
-    explicit SnapshotKeeper(int wakeRead) : wakeRead(wakeRead) {}
-
-    static SnapshotKeeper* Start() {
-        int pipeEnds[2];
+    SnapshotKeeper() {
         if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
-            return nullptr;
+            return;
         }
         ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
         struct sigaction action {};
         action.sa_sigaction = OnLeaseBroken;
         action.sa_flags = SA_SIGINFO | SA_RESTART;
         sigemptyset(&action.sa_mask);
-        if (::sigaction(LeaseSignal(), &action, nullptr) != 0) {
-            ::close(pipeEnds[0]);
-            ::close(pipeEnds[1]);
-            return nullptr;
+        if (::sigaction(LeaseSignal(), &action, nullptr) == 0) {
+            wakeWrite.store(pipeEnds[1]);
+            try {
+                watcher = std::thread([this] { Watch(); });
+                return;
+            } catch (const std::system_error&) {
+                wakeWrite.store(-1);
+            }
         }
-        wakeWrite.store(pipeEnds[1]);
-        // Lives as long as the process: snapshots may outlive any other object.
-        auto* keeper = new SnapshotKeeper(pipeEnds[0]);
-        try {
-            std::thread([keeper] { keeper->Watch(); }).detach();
-        } catch (const std::system_error&) {
-            return nullptr;
-        }
-        return keeper;
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
     }
 
     void Watch() {
         for (;;) {
             std::vector<int> broken;
-            pollfd wake{wakeRead, POLLIN, 0};
+            pollfd wake{pipeEnds[0], POLLIN, 0};
             if (::poll(&wake, 1, MillisecondsToNextCopy()) > 0) {
                 int fds[64];
-                ssize_t got = ::read(wakeRead, fds, sizeof fds);
+                ssize_t got = ::read(pipeEnds[0], fds, sizeof fds);
                 for (ssize_t i = 0; i < got / static_cast<ssize_t>(sizeof(int)); ++i) {
                     broken.push_back(fds[i]);
                 }
             }
             std::lock_guard<std::mutex> lock(mutex);
+            if (stopping) {
+                return;
+            }
             const auto now = Clock::now();
             for (Mapped& mapped : snapshots) {
                 bool leaseBroken = std::find(broken.begin(), broken.end(), mapped.fd) != broken.end();
@@ -164,7 +177,9 @@ private:
         mapped.copyAt = Clock::now() + std::chrono::seconds(1);
     }
 
-    int wakeRead;
+    int pipeEnds[2] = {-1, -1};  // the signal handler and new snapshots write, the watcher reads
+    bool stopping = false;
+    std::thread watcher;  // last: started once everything it uses is ready
 };
 
 }  // namespace
