@@ -4,22 +4,12 @@
 // right CRC into every whole chunk, letting the mutations reach the chunks'
 // contents.
 #include <vector>
+#include <zlib.h>
 
 #include "PictureTarget.h"
 #include "image/PngImageImpl.h"
 
 namespace {
-
-std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t n) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= bytes[i];
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
 
 // After the 8-byte signature: chunks of a 4-byte length, a 4-byte type, the
 // data, and the CRC of type and data.
@@ -31,7 +21,7 @@ void RepairCrcs(std::vector<std::uint8_t>& png) {
         if (length > png.size() - at - 12) {
             return;
         }
-        std::uint32_t crc = Crc32(&png[at + 4], length + 4);
+        auto crc = static_cast<std::uint32_t>(crc32_z(0, &png[at + 4], length + 4));
         for (int i = 0; i < 4; ++i) {
             png[at + 8 + length + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
         }

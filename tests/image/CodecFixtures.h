@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "image/ImageImpl.h"
 #include "support/RunCommand.h"
@@ -152,14 +153,7 @@ inline PngHeader ReadPngHeader(const std::string& path) {
 
 // The CRC-32 of PNG chunks, to patch a header after changing it.
 inline std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t n) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= bytes[i];
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
+    return static_cast<std::uint32_t>(crc32_z(0, bytes, n));
 }
 
 }  // namespace codec_fixtures
