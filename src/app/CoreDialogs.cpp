@@ -1,34 +1,53 @@
 #include "CoreDialogs.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
+#include <array>
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "palm/PalmDialogs.h"
 #include "view/MapDisplay.h"
 
 namespace {
+
+// The texts of the two dialogs (UTF-8), and the control numbers of their templates.
+constexpr const char* kColorDepthTitle = "Choose the color depth of the map";
+constexpr const char* kSizeCaption = "Size uncompressed:";
+constexpr const char* kSizeUnit = "KB";
+constexpr std::array<const char*, 4> kDepthLabels{"1 bit - 2 colors", "2 bits - 4 colors",
+                                                  "4 bits - 16 colors palmOS 3.3 min.",
+                                                  "8 bits - 256 colors palmOS 3.5 min."};
+constexpr std::array<unsigned, 4> kDepths{1, 2, 4, 8};
+constexpr std::array<int, 4> kDepthControls{1037, 1036, 1042, 1038};
+constexpr std::array<int, 4> kEstimateControls{1039, 1040, 1043, 1041};
+constexpr const char* kCompressLabel = "Compress        palmOS 3.3 min.";
+constexpr const char* kColorTableLabel = " Include color table palmOS 3.5 min.";
+constexpr const char* kSourceDepthSuffix = "bits to :";
+
+constexpr const char* kCoordinatesTitle = "Enter map coordinates";
+constexpr const char* kCornersCaption = "Corners";
+constexpr const char* kTopLeftLabel = "Top left";
+constexpr const char* kBottomRightLabel = "Bottom right";
+constexpr const char* kLatitudeLabel = "Latitude";
+constexpr const char* kLongitudeLabel = "Longitude";
+constexpr const char* kFormatHelp =
+    "Format:\nLatitude: [N/+]/(S/-) DD[.dd] [MM[.mm]] [SS[.ss]]\n"
+    "Longitude: [E/+]/(W/-) DDD[.dd] [MM[.mm]] [SS[.ss]]\n\n"
+    "example: W37\u00BA37'8\" or -37.61889 or 37 37.133 W";
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// A dialog whose only button is OK.
-std::unique_ptr<QDialog> OkDialog(const char* objectName, const char* title, QWidget* parent) {
-    auto dialog = std::make_unique<QDialog>(parent);
-    dialog->setObjectName(QString::fromLatin1(objectName));
-    dialog->setWindowTitle(Text(title));
-    return dialog;
+void Name(QDialog& dialog, const char* objectName, const char* title) {
+    dialog.setObjectName(QString::fromLatin1(objectName));
+    dialog.setWindowTitle(Text(title));
 }
 
+// The dialog's only button.
 QDialogButtonBox* OkButton(QDialog& dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
     buttons->setObjectName("buttons");
@@ -36,128 +55,95 @@ QDialogButtonBox* OkButton(QDialog& dialog) {
     return buttons;
 }
 
-QLineEdit* ReadOnlyEdit(const QString& text, const char* objectName, QWidget* parent) {
+QLineEdit* ReadOnlyEdit(const QString& text, const QString& objectName, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setObjectName(objectName);
     edit->setEnabled(false);
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000.00000")) + 12);
     return edit;
 }
 
-ShownDialog ColorDepthDialog(palm::CColorDepthDlg& core, QWidget* parent) {
-    using Dlg = palm::CColorDepthDlg;
-    auto dialog = OkDialog("colorDepthDlg", Dlg::kTitle, parent);
-    auto* layout = new QGridLayout(dialog.get());
+}  // namespace
 
-    auto* source = ReadOnlyEdit(QString::number(core.sourceDepth), "sourceDepth", dialog.get());
+ColorDepthDialog::ColorDepthDialog(const palm::SourcePicture& picture, QWidget* parent) : QDialog(parent) {
+    Name(*this, "colorDepthDlg", kColorDepthTitle);
+    auto* layout = new QGridLayout(this);
+
+    auto* source = ReadOnlyEdit(QString::number(picture.bitCount), QStringLiteral("sourceDepth"), this);
     source->setMaximumWidth(source->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);
     layout->addWidget(source, 0, 0, Qt::AlignRight);
-    layout->addWidget(new QLabel(Text(Dlg::kSourceDepthSuffix), dialog.get()), 0, 1);
-    layout->addWidget(new QLabel(Text(Dlg::kSizeCaption), dialog.get()), 0, 2, 1, 2);
+    layout->addWidget(new QLabel(Text(kSourceDepthSuffix), this), 0, 1);
+    layout->addWidget(new QLabel(Text(kSizeCaption), this), 0, 2, 1, 2);
 
-    auto* group = new QButtonGroup(dialog.get());
-    for (int i = 0; i < 4; ++i) {
-        auto* radio = new QRadioButton(Text(Dlg::kDepthLabels[static_cast<std::size_t>(i)]), dialog.get());
+    const std::array<float, 4> estimates = palm::SizeEstimates(picture.width, picture.height);
+    depths = new QButtonGroup(this);
+    for (std::size_t i = 0; i < kDepths.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        auto* radio = new QRadioButton(Text(kDepthLabels[i]), this);
         radio->setObjectName(QStringLiteral("depth%1").arg(i));
-        radio->setProperty("controlId", Dlg::kDepthControls[static_cast<std::size_t>(i)]);
-        group->addButton(radio, i);
-        layout->addWidget(radio, i + 1, 0, 1, 2);
-        const float estimate = core.sizeEstimates[static_cast<std::size_t>(i)];
-        auto* size = ReadOnlyEdit(QString::fromStdString(view::FormatFloat(estimate)),
-                                  QStringLiteral("estimate%1").arg(i).toLatin1().constData(), dialog.get());
-        size->setProperty("controlId", Dlg::kEstimateControls[static_cast<std::size_t>(i)]);
-        layout->addWidget(size, i + 1, 2);
-        layout->addWidget(new QLabel(Text(Dlg::kSizeUnit), dialog.get()), i + 1, 3);
+        radio->setProperty("controlId", kDepthControls[i]);
+        depths->addButton(radio, static_cast<int>(i));
+        layout->addWidget(radio, row, 0, 1, 2);
+        auto* size = ReadOnlyEdit(QString::fromStdString(view::FormatFloat(estimates[i])),
+                                  QStringLiteral("estimate%1").arg(i), this);
+        size->setProperty("controlId", kEstimateControls[i]);
+        layout->addWidget(size, row, 2);
+        layout->addWidget(new QLabel(Text(kSizeUnit), this), row, 3);
     }
-    if (QAbstractButton* chosen = group->button(core.depthChoice)) {
-        chosen->setChecked(true);
-    }
-    auto* compress = new QCheckBox(Text(Dlg::kCompressLabel), dialog.get());
+    depths->button(0)->setChecked(true);
+    compress = new QCheckBox(Text(kCompressLabel), this);
     compress->setObjectName("compress");
-    compress->setChecked(core.compress);
     layout->addWidget(compress, 5, 0, 1, 4);
-    auto* table = new QCheckBox(Text(Dlg::kColorTableLabel), dialog.get());
-    table->setObjectName("colorTable");
-    table->setChecked(core.includeColorTable);
-    layout->addWidget(table, 6, 0, 1, 4);
-    layout->addWidget(OkButton(*dialog), 7, 0, 1, 4);
-
-    auto read = [&core, group, compress, table] {
-        if (group->checkedId() >= 0) {
-            core.depthChoice = group->checkedId();
-        }
-        core.compress = compress->isChecked();
-        core.includeColorTable = table->isChecked();
-    };
-    return {std::move(dialog), read};
+    colorTable = new QCheckBox(Text(kColorTableLabel), this);
+    colorTable->setObjectName("colorTable");
+    layout->addWidget(colorTable, 6, 0, 1, 4);
+    layout->addWidget(OkButton(*this), 7, 0, 1, 4);
 }
 
-ShownDialog CoordinatesDialog(palm::CCoordinatesDlg& core, QWidget* parent) {
-    using Dlg = palm::CCoordinatesDlg;
-    auto dialog = OkDialog("coordinatesDlg", Dlg::kTitle, parent);
-    auto* layout = new QVBoxLayout(dialog.get());
-    auto* help = new QLabel(Text(Dlg::kFormatHelp), dialog.get());
+palm::ConversionOptions ColorDepthDialog::Answer() const {
+    // Only OK takes what the user left in the controls.
+    if (result() != QDialog::Accepted) {
+        return {};
+    }
+    const int chosen = depths->checkedId();
+    return {chosen >= 0 ? kDepths[static_cast<std::size_t>(chosen)] : kDepths[0], compress->isChecked(),
+            colorTable->isChecked()};
+}
+
+CoordinatesDialog::CoordinatesDialog(const palm::CornerTexts& proposed, QWidget* parent)
+    : QDialog(parent), proposed(proposed) {
+    Name(*this, "coordinatesDlg", kCoordinatesTitle);
+    auto* layout = new QVBoxLayout(this);
+    auto* help = new QLabel(Text(kFormatHelp), this);
     help->setObjectName("format");
     help->setTextFormat(Qt::PlainText);
     layout->addWidget(help);
 
-    auto* corners = new QGroupBox(Text(Dlg::kCornersCaption), dialog.get());
+    auto* corners = new QGroupBox(Text(kCornersCaption), this);
     auto* grid = new QGridLayout(corners);
-    grid->addWidget(new QLabel(Text(Dlg::kLatitudeLabel), corners), 0, 1);
-    grid->addWidget(new QLabel(Text(Dlg::kLongitudeLabel), corners), 0, 2);
-    grid->addWidget(new QLabel(Text(Dlg::kTopLeftLabel), corners), 1, 0);
-    grid->addWidget(new QLabel(Text(Dlg::kBottomRightLabel), corners), 2, 0);
-    struct Field {
-        std::string* member;
-        const char* objectName;
-        int controlId;
-        int row;
-        int column;
+    grid->addWidget(new QLabel(Text(kLatitudeLabel), corners), 0, 1);
+    grid->addWidget(new QLabel(Text(kLongitudeLabel), corners), 0, 2);
+    grid->addWidget(new QLabel(Text(kTopLeftLabel), corners), 1, 0);
+    grid->addWidget(new QLabel(Text(kBottomRightLabel), corners), 2, 0);
+    auto edit = [corners, grid](const std::string& text, const char* objectName, int controlId, int row, int column) {
+        auto* field = new QLineEdit(QString::fromStdString(text), corners);
+        field->setObjectName(QString::fromLatin1(objectName));
+        field->setProperty("controlId", controlId);
+        grid->addWidget(field, row, column);
+        return field;
     };
-    const Field fields[] = {
-        {&core.topLeftLatitude, "topLeftLatitude", 1055, 1, 1},
-        {&core.topLeftLongitude, "topLeftLongitude", 1052, 1, 2},
-        {&core.bottomRightLatitude, "bottomRightLatitude", 1054, 2, 1},
-        {&core.bottomRightLongitude, "bottomRightLongitude", 1053, 2, 2},
-    };
-    std::vector<std::pair<std::string*, QLineEdit*>> edits;
-    for (const Field& field : fields) {
-        auto* edit = new QLineEdit(QString::fromStdString(*field.member), corners);
-        edit->setObjectName(QString::fromLatin1(field.objectName));
-        edit->setProperty("controlId", field.controlId);
-        grid->addWidget(edit, field.row, field.column);
-        edits.emplace_back(field.member, edit);
-    }
+    topLeftLatitude = edit(proposed.topLeftLatitude, "topLeftLatitude", 1055, 1, 1);
+    topLeftLongitude = edit(proposed.topLeftLongitude, "topLeftLongitude", 1052, 1, 2);
+    bottomRightLatitude = edit(proposed.bottomRightLatitude, "bottomRightLatitude", 1054, 2, 1);
+    bottomRightLongitude = edit(proposed.bottomRightLongitude, "bottomRightLongitude", 1053, 2, 2);
     layout->addWidget(corners);
-    layout->addWidget(OkButton(*dialog));
-
-    auto read = [edits] {
-        for (const auto& [member, edit] : edits) {
-            *member = edit->text().toStdString();
-        }
-    };
-    return {std::move(dialog), read};
+    layout->addWidget(OkButton(*this));
 }
 
-ShownDialog UnsupportedFormatDialog(QWidget* parent) {
-    using Dlg = palm::CUnsupportedFormatDlg;
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, Text(Dlg::kTitle), Text(Dlg::kText),
-                                             QMessageBox::Ok, parent);
-    box->setObjectName("unsupportedFormatDlg");
-    return {std::move(box), {}};
-}
-
-}  // namespace
-
-std::optional<ShownDialog> BuildDialog(platform::CDialog& dialog, QWidget* parent) {
-    if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-        return ColorDepthDialog(*depth, parent);
+palm::CornerTexts CoordinatesDialog::Answer() const {
+    if (result() != QDialog::Accepted) {
+        return proposed;
     }
-    if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
-        return CoordinatesDialog(*corners, parent);
-    }
-    if (dynamic_cast<palm::CUnsupportedFormatDlg*>(&dialog) != nullptr) {
-        return UnsupportedFormatDialog(parent);
-    }
-    return std::nullopt;
+    return {topLeftLatitude->text().toStdString(), topLeftLongitude->text().toStdString(),
+            bottomRightLatitude->text().toStdString(), bottomRightLongitude->text().toStdString()};
 }

@@ -1,26 +1,39 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <optional>
-
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 
-#include "platform/UserInterface.h"
+#include "palm/MapLoader.h"
+#include "palm/PalmBitmap.h"
 
-// A Qt dialog built for one of the core's dialogs, and how to copy what the
-// user left in its controls back into the core's members.
-struct ShownDialog {
-    std::unique_ptr<QDialog> dialog;
-    std::function<void()> read;
+// "Choose the color depth of the map" (template 133): the depth, compression
+// and colour table of a new map, beside the record's size at each depth. One
+// OK button; closed any other way, the dialog answers its first choices
+// (1 bit, no compression, no colour table).
+class ColorDepthDialog : public QDialog {
+public:
+    ColorDepthDialog(const palm::SourcePicture& picture, QWidget* parent);
+    palm::ConversionOptions Answer() const;
 
-    void Read() const {
-        if (read) {
-            read();
-        }
-    }
+private:
+    QButtonGroup* depths;
+    QCheckBox* compress;
+    QCheckBox* colorTable;
 };
 
-// The Qt counterpart of a core dialog, filled from its members; none for a
-// dialog this application does not know.
-std::optional<ShownDialog> BuildDialog(platform::CDialog& dialog, QWidget* parent);
+// "Enter map coordinates" (template 134): the four corner texts of a new map.
+// One OK button; closed any other way, the dialog answers what it proposed.
+class CoordinatesDialog : public QDialog {
+public:
+    CoordinatesDialog(const palm::CornerTexts& proposed, QWidget* parent);
+    palm::CornerTexts Answer() const;
+
+private:
+    palm::CornerTexts proposed;
+    QLineEdit* topLeftLatitude;
+    QLineEdit* topLeftLongitude;
+    QLineEdit* bottomRightLatitude;
+    QLineEdit* bottomRightLongitude;
+};

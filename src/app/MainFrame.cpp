@@ -23,7 +23,7 @@ constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 
 }  // namespace
 
-CMainFrame::CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc) : app(app), doc(doc) {
+CMainFrame::CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc, QtUserInterface& ui) : app(app), doc(doc) {
     setObjectName("mainFrame");
     setWindowIcon(ApplicationIcon());
     resize(kInitialWidth, kInitialHeight);
@@ -31,7 +31,7 @@ CMainFrame::CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc) : app(app), doc(doc) {
     CreateActions();
     CreateMenus();
     CreateToolBar();
-    view = new CPDBView(doc, this);
+    view = new CPDBView(doc, ui, this);
     setCentralWidget(view);
     CreatePreview();
     setAcceptDrops(true);

@@ -15,6 +15,7 @@
 class CPDBApp;
 class CPDBView;
 class MapPreview;
+class QtUserInterface;
 
 // The main window: menus, tool bar, status bar with the lock-key panes, the
 // form as its view, the map preview, and files dropped onto it.
@@ -25,7 +26,7 @@ public:
     static constexpr int kInitialWidth = 580;
     static constexpr int kInitialHeight = 450;
 
-    CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc);
+    CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc, QtUserInterface& ui);
     ~CMainFrame() override;
 
     CPDBView* GetActiveView() { return view; }

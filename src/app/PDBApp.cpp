@@ -71,7 +71,7 @@ bool CPDBApp::InitInstance(const QStringList& arguments) {
         QSettings settings = Settings();
         recent.Load(settings);
     }
-    frame = std::make_unique<CMainFrame>(*this, doc);
+    frame = std::make_unique<CMainFrame>(*this, doc, ui);
     ui.SetParent(frame.get());
     frame->UpdateRecentFileMenu(recent.Files());
 
@@ -149,11 +149,10 @@ bool CPDBApp::OpenDocumentFile(const QString& path) {
 
 bool CPDBApp::ReadDocument(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    std::string error;
-    bool opened = doc.OnOpenDocument(LocalPath(absolute), error);
+    platform::Result<void> opened = doc.OnOpenDocument(LocalPath(absolute));
     DocumentReplaced();
     if (!opened) {
-        ui.MessageBox("", error);
+        ui.ShowError(opened.error());
         return false;
     }
     Remember(absolute);
@@ -190,10 +189,9 @@ bool CPDBApp::OnFileSaveAs() {
 
 bool CPDBApp::DoSave(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    std::string error;
-    if (!doc.OnSaveDocument(LocalPath(absolute), error)) {
+    if (platform::Result<void> saved = doc.OnSaveDocument(LocalPath(absolute)); !saved) {
         // The document keeps its modified flag and its name.
-        ui.MessageBox("", error);
+        ui.ShowError(saved.error());
         return false;
     }
     DocumentReplaced();

@@ -64,7 +64,6 @@ private:
 
     mapdb::CPDBDoc doc;
     QtUserInterface ui;
-    platform::ScopedUserInterface uiScope{ui};
     RecentFileList recent;
     std::unique_ptr<CMainFrame> frame;
 };

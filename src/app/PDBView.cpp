@@ -87,8 +87,8 @@ QRect CPDBView::MapDialogRect(const QRect& dialogUnits, QSize baseUnits) {
     return {left, top, right - left, bottom - top};
 }
 
-CPDBView::CPDBView(mapdb::CPDBDoc& doc, QWidget* parent)
-    : QScrollArea(parent), form(doc) {
+CPDBView::CPDBView(mapdb::CPDBDoc& doc, QtUserInterface& ui, QWidget* parent)
+    : QScrollArea(parent), form(doc), ui(ui) {
     setObjectName("pdbView");
     promptImport = PromptImportBitmap;
     CreateControls();
@@ -230,7 +230,9 @@ void CPDBView::OnUserSelchange(int row) {
 }
 
 void CPDBView::ImportBitmapFile(const QString& path) {
-    view::ImportBitmapFile(GetDocument(), &form, LocalPath(path));
+    if (auto added = view::ImportBitmapFile(GetDocument(), &form, LocalPath(path), ui.ImportAnswers()); !added) {
+        ui.ShowError(added.error());
+    }
 }
 
 void CPDBView::OnAdd() {
@@ -243,20 +245,27 @@ void CPDBView::OnAdd() {
     QDir::setCurrent(picture.absolutePath());
     auto bitmapPath = view::BitmapPathForAdd(LocalPath(picture.absoluteFilePath()));
     if (!bitmapPath) {
+        ui.ShowError(bitmapPath.error());
         return;
     }
-    view::AppendMapFromBitmap(GetDocument(), &form, *bitmapPath);
+    if (auto added = view::AppendMapFromBitmap(GetDocument(), &form, *bitmapPath, ui.ImportAnswers()); !added) {
+        ui.ShowError(added.error());
+    }
 }
 
 void CPDBView::OnBeam() {
     if (auto index = form.SelectedMap()) {
-        view::BeamMap(GetDocument().GetMap(*index), view::kBeamFileName);
+        if (auto beamed = view::BeamMap(GetDocument().GetMap(*index), view::kBeamFileName); !beamed) {
+            ui.ShowError(beamed.error());
+        }
     }
 }
 
 void CPDBView::OnExport() {
     if (auto index = form.SelectedMap()) {
-        view::ExportMap(GetDocument().GetMap(*index), view::kExportFileName);
+        if (auto exported = view::ExportMap(GetDocument().GetMap(*index), view::kExportFileName); !exported) {
+            ui.ShowError(exported.error());
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 
+#include "QtUserInterface.h"
 #include "view/MapListForm.h"
 
 // The map list form (template 101) in Qt widgets: a thin layer that mirrors
@@ -33,7 +34,7 @@ public:
     static constexpr int kFormWidthDlu = 239;
     static constexpr int kFormHeightDlu = 164;
 
-    explicit CPDBView(mapdb::CPDBDoc& doc, QWidget* parent = nullptr);
+    CPDBView(mapdb::CPDBDoc& doc, QtUserInterface& ui, QWidget* parent = nullptr);
     ~CPDBView() override;
 
     view::MapListForm& Form() { return form; }
@@ -71,6 +72,7 @@ private:
     void OnUserSelchange(int row);
 
     view::MapListForm form;
+    QtUserInterface& ui;
     QWidget* page = nullptr;
     std::map<int, QWidget*> controls;
     QListWidget* mapList = nullptr;

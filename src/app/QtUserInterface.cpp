@@ -11,15 +11,19 @@ void QtUserInterface::MessageBox(const std::string& title, const std::string& te
     run(box);
 }
 
-void QtUserInterface::DoModal(platform::CDialog& dialog) {
-    auto shown = BuildDialog(dialog, parent);
-    if (!shown) {
-        return;
-    }
-    run(*shown->dialog);
-    // Only OK takes what the user left in the controls; any other way of
-    // closing keeps the values the core put in, and the core uses those.
-    if (shown->dialog->result() == QDialog::Accepted) {
-        shown->Read();
-    }
+palm::ConversionOptions QtUserInterface::AskColorDepth(const palm::SourcePicture& picture) {
+    ColorDepthDialog dialog(picture, parent);
+    run(dialog);
+    return dialog.Answer();
+}
+
+palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& proposed) {
+    CoordinatesDialog dialog(proposed, parent);
+    run(dialog);
+    return dialog.Answer();
+}
+
+view::ImportAnswers QtUserInterface::ImportAnswers() {
+    return {[this](const palm::SourcePicture& picture) { return AskColorDepth(picture); },
+            [this](const palm::CornerTexts& proposed) { return AskCoordinates(proposed); }};
 }

@@ -1,20 +1,32 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/UserInterface.h"
+#include "palm/MapLoader.h"
+#include "palm/PalmBitmap.h"
+#include "platform/Result.h"
+#include "view/ImportFlow.h"
 
-// The core's questions and notices as modal Qt dialogs. Each dialog of the core
-// is shown by its Qt counterpart; whatever way it is closed, the values it holds
-// then are the answer.
-class QtUserInterface : public platform::UserInterface {
+// The window's questions and notices as modal Qt dialogs: the colour-depth and
+// coordinates dialogs of the import, and the notices that tell of errors.
+// Whatever way a dialog is closed, the values it holds then are the answer.
+class QtUserInterface {
 public:
-    void MessageBox(const std::string& title, const std::string& text) override;
-    void DoModal(platform::CDialog& dialog) override;
+    // A modal notice with an OK button. An empty title means the application's.
+    void MessageBox(const std::string& title, const std::string& text);
+    void ShowError(const platform::Error& error) { MessageBox(error.title, error.message); }
+
+    // "Choose the color depth of the map", showing the record's size at each depth.
+    palm::ConversionOptions AskColorDepth(const palm::SourcePicture& picture);
+    // "Enter map coordinates", proposing `proposed`.
+    palm::CornerTexts AskCoordinates(const palm::CornerTexts& proposed);
+    // The import's questions, asked with the two dialogs above.
+    view::ImportAnswers ImportAnswers();
 
     // The window the dialogs belong to.
     void SetParent(QWidget* parent) { this->parent = parent; }

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "mapdb/PDBDoc.h"
+#include "platform/Result.h"
 
 namespace cli {
 
@@ -13,7 +14,11 @@ namespace cli {
 class CommandError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    explicit CommandError(const platform::Error& error);
 };
+
+// Prints an error as the tool tells one: "plandrel: TITLE: MESSAGE" on one line.
+void Tell(const platform::Error& error);
 
 // Opens the database at `path` into `doc`; throws CommandError when it cannot.
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);

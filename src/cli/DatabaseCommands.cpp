@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -9,17 +10,32 @@
 
 namespace cli {
 
+namespace {
+
+// The error's title and message on one line, line breaks as spaces.
+std::string OneLine(const platform::Error& error) {
+    std::string text = error.title.empty() ? error.message : error.title + ": " + error.message;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+}  // namespace
+
+CommandError::CommandError(const platform::Error& error) : std::runtime_error(OneLine(error)) {}
+
+void Tell(const platform::Error& error) {
+    std::cerr << "plandrel: " << OneLine(error) << '\n';
+}
+
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
-    std::string error;
-    if (!doc.OnOpenDocument(path, error)) {
-        throw CommandError(error);
+    if (auto opened = doc.OnOpenDocument(path); !opened) {
+        throw CommandError(opened.error());
     }
 }
 
 void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
-    std::string error;
-    if (!doc.OnSaveDocument(path, error)) {
-        throw CommandError(error);
+    if (auto saved = doc.OnSaveDocument(path); !saved) {
+        throw CommandError(saved.error());
     }
 }
 

@@ -22,10 +22,11 @@ void Convert(const std::string& in, const std::string& out) {
     TypeOf(in);
     TypeOf(out);
     image::CPicture picture;
-    if (picture.Load(in) == 0) {
+    if (!picture.Load(in)) {
         throw CommandError(in + ": cannot read the picture (missing, damaged or of a kind not supported)");
     }
-    if (picture.Save(out) == 0) {
+    if (auto saved = picture.Save(out); !saved) {
+        Tell(saved.error());
         throw CommandError(out + ": cannot write the picture");
     }
 }

@@ -3,8 +3,6 @@
 #include <memory>
 
 #include "Cli.h"
-#include "palm/PalmDialogs.h"
-#include "platform/UserInterface.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
 
@@ -31,34 +29,26 @@ std::pair<std::string, std::string> SplitCorner(const std::string& text) {
     return {text.substr(0, comma), text.substr(comma + 1)};
 }
 
-// Answers the import's two dialogs from the options, and prints its notices.
-class OptionAnswers : public platform::StderrUserInterface {
-public:
-    explicit OptionAnswers(const AddArguments& args) : args(args) {}
-
-    void DoModal(platform::CDialog& dialog) override {
-        if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-            depth->depthChoice = args.depth == 8 ? 3 : args.depth == 4 ? 2 : args.depth == 2 ? 1 : 0;
-            depth->compress = args.compress;
-            depth->includeColorTable = args.colorTable;
-        } else if (dynamic_cast<palm::CUnsupportedFormatDlg*>(&dialog) != nullptr) {
-            MessageBox(palm::CUnsupportedFormatDlg::kTitle, palm::CUnsupportedFormatDlg::kText);
-        } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
-            askedForCorners = true;
-            if (!args.topLeft.empty()) {
-                std::tie(corners->topLeftLatitude, corners->topLeftLongitude) = SplitCorner(args.topLeft);
-            }
-            if (!args.bottomRight.empty()) {
-                std::tie(corners->bottomRightLatitude, corners->bottomRightLongitude) = SplitCorner(args.bottomRight);
-            }
+// The import's two questions answered from the options; `askedForCorners`
+// tells whether the corners were asked for.
+view::ImportAnswers OptionAnswers(const AddArguments& args, bool& askedForCorners) {
+    view::ImportAnswers answers;
+    answers.conversion = [&args](const palm::SourcePicture&) {
+        return palm::ConversionOptions{static_cast<unsigned>(args.depth), args.compress, args.colorTable};
+    };
+    answers.corners = [&args, &askedForCorners](const palm::CornerTexts& proposed) {
+        askedForCorners = true;
+        palm::CornerTexts corners = proposed;
+        if (!args.topLeft.empty()) {
+            std::tie(corners.topLeftLatitude, corners.topLeftLongitude) = SplitCorner(args.topLeft);
         }
-    }
-
-    bool askedForCorners = false;
-
-private:
-    const AddArguments& args;
-};
+        if (!args.bottomRight.empty()) {
+            std::tie(corners.bottomRightLatitude, corners.bottomRightLongitude) = SplitCorner(args.bottomRight);
+        }
+        return corners;
+    };
+    return answers;
+}
 
 void PrintAdded(const view::ImportedMap& map) {
     std::cout << map.name << '\t' << map.width << 'x' << map.height << '\t' << view::DepthText(map.pixelSize)
@@ -93,17 +83,17 @@ void RegisterImportCommand(CLI::App& app) {
         }
         const bool cornersGiven = !args->topLeft.empty() || !args->bottomRight.empty();
         for (const auto& picture : args->pictures) {
-            OptionAnswers answers(*args);
-            platform::ScopedUserInterface scope(answers);
-            auto added = view::ImportBitmapFile(doc, nullptr, picture);
-            if (added.empty()) {
+            bool askedForCorners = false;
+            auto added = view::ImportBitmapFile(doc, nullptr, picture, OptionAnswers(*args, askedForCorners));
+            if (!added) {
+                Tell(added.error());
                 throw CommandError(picture + " was not added; " + args->database + " is unchanged");
             }
-            if (cornersGiven && !answers.askedForCorners) {
+            if (cornersGiven && !askedForCorners) {
                 std::cerr << "plandrel: " << picture
                           << ": corners read from the side file beside the bitmap; --top-left and --bottom-right ignored\n";
             }
-            for (const auto& map : added) {
+            for (const auto& map : *added) {
                 PrintAdded(map);
             }
         }

@@ -111,7 +111,8 @@ void RegisterMapCommands(CLI::App& app) {
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kBeamFileName : args->out;
-        if (!view::BeamMap(doc.GetMap(FindMap(doc, args->map)), out)) {
+        if (auto beamed = view::BeamMap(doc.GetMap(FindMap(doc, args->map)), out); !beamed) {
+            Tell(beamed.error());
             throw CommandError("cannot write " + out);
         }
     });
@@ -122,7 +123,8 @@ void RegisterMapCommands(CLI::App& app) {
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kExportFileName : args->out;
-        if (!view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out)) {
+        if (auto exported = view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out); !exported) {
+            Tell(exported.error());
             throw CommandError("cannot write " + out);
         }
     });

@@ -7,60 +7,34 @@
 // 40-byte header, 4-byte table entries and bottom-up uncompressed rows.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
-#include <memory>
-#include <span>
-#include <sys/stat.h>
+#include <optional>
 
 #include "BmpRle.h"
 #include "Dib.h"
 #include "PictureLimits.h"
-#include "platform/ByteOrder.h"
+#include "platform/Files.h"
 
 namespace image {
 
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
-using platform::ReadLE16;
-using platform::ReadLE32;
-using platform::WriteLE16;
-using platform::WriteLE32;
+using platform::ByteReader;
+using platform::Endian;
 
 constexpr std::uint16_t kBmType = 0x4D42;  // "BM"
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::array<std::uint32_t, 5> kInfoHeaderSizes = {40, 52, 56, 108, 124};
 constexpr std::size_t kMaskBytes = 12;
-constexpr std::uint32_t kWritePiece = 32768;
-constexpr std::size_t kSaveBufferBytes = std::size_t{1} << 20;
-// Reading stops here: no valid file needs more bytes than the largest block.
-constexpr std::uint64_t kMaxFileBytes = kMaxDibBytes + 65536;
-
-struct FileHeader {
-    std::uint16_t bfType = 0;
-    std::uint32_t bfSize = 0;
-    std::uint16_t bfReserved1 = 0;
-    std::uint16_t bfReserved2 = 0;
-    std::uint32_t bfOffBits = 0;
-
-    static FileHeader Read(const std::uint8_t* p) {
-        return {ReadLE16(p), ReadLE32(p + 2), ReadLE16(p + 6), ReadLE16(p + 8), ReadLE32(p + 10)};
-    }
-    void Write(std::uint8_t* p) const {
-        WriteLE16(p, bfType);
-        WriteLE32(p + 2, bfSize);
-        WriteLE16(p + 6, bfReserved1);
-        WriteLE16(p + 8, bfReserved2);
-        WriteLE32(p + 10, bfOffBits);
-    }
-};
+Error Refused() {
+    return Error{"This is not a Windows bitmap this program can read, or it is damaged."};
+}
 
 // Where the parts of one picture lie in its file, as its headers say.
 struct BmpLayout {
     BitmapInfoHeader info;  // the file's fields, widened from a core header
     std::uint32_t headerBytes = 0;
-    bool coreHeader = false;
     bool topDown = false;
     std::uint32_t height = 0;  // rows, whatever the direction
     std::uint64_t rowBytes = 0;
@@ -82,27 +56,27 @@ bool IsInfoHeaderSize(std::uint32_t size) {
 
 // The info header at `start`: a core header is widened to the 40-byte fields.
 bool ReadInfoHeader(Bytes file, std::uint64_t start, BmpLayout& layout) {
-    if (!Holds(file, start, 4)) {
+    if (start > file.size()) {
         return false;
     }
-    const std::uint8_t* p = file.data() + start;
-    std::uint32_t size = ReadLE32(p);
+    ByteReader reader(file.subspan(static_cast<std::size_t>(start)), Endian::kLittle);
+    std::uint32_t size = 0;
+    reader(size);
     if (size == kCoreHeaderSize) {
-        if (!Holds(file, start, kCoreHeaderSize)) {
-            return false;
-        }
-        layout.coreHeader = true;
-        layout.info.biWidth = ReadLE16(p + 4);
-        layout.info.biHeight = ReadLE16(p + 6);
-        layout.info.biPlanes = ReadLE16(p + 8);
-        layout.info.biBitCount = ReadLE16(p + 10);
+        std::uint16_t width = 0;
+        std::uint16_t height = 0;
+        BitmapInfoHeader& info = layout.info;
         layout.tableEntryBytes = 3;
-    } else {
-        if (!IsInfoHeaderSize(size) || !Holds(file, start, size)) {
+        if (!reader(width, height, info.biPlanes, info.biBitCount)) {
             return false;
         }
-        DibBlock fields(p, p + kInfoHeaderSize);
-        layout.info = BitmapInfoHeader::Read(fields);
+        info.biWidth = width;
+        info.biHeight = height;
+    } else {
+        if (!IsInfoHeaderSize(size) || !reader.Seek(0) || reader.Remaining() < size) {
+            return false;
+        }
+        BitmapInfoHeader::Fields(reader, layout.info);
     }
     layout.headerBytes = size;
     return true;
@@ -146,7 +120,7 @@ bool CheckPicture(BmpLayout& layout) {
 
 // The masks, the colour table and the pixels: where they are, and that the
 // file holds the first two.
-bool PlaceParts(Bytes file, std::uint64_t start, const FileHeader& fileHeader, bool hasFileHeader, BmpLayout& layout) {
+bool PlaceParts(Bytes file, std::uint64_t start, const BitmapFileHeader& fileHeader, bool hasFileHeader, BmpLayout& layout) {
     const BitmapInfoHeader& info = layout.info;
     std::uint64_t next = start + layout.headerBytes;
     if (info.biCompression == kBiBitFields) {
@@ -211,18 +185,17 @@ DibBlock MakeHeaderBlock(Bytes file, const BmpLayout& layout) {
     return block;
 }
 
-// Reads the headers and the colour table of the picture that starts at `start`.
-std::optional<DibBlock> ReadBmpHeader(Bytes file, std::uint64_t start, BmpLayout& layout) {
-    if (!Holds(file, start, kFileHeaderSize)) {
-        return std::nullopt;
-    }
-    FileHeader fileHeader = FileHeader::Read(file.data() + start);
-    bool hasFileHeader = fileHeader.bfType == kBmType;
+// Reads the headers and the colour table of the picture.
+Result<DibBlock> ReadBmpHeader(Bytes file, BmpLayout& layout) {
+    BitmapFileHeader fileHeader;
+    ByteReader reader(file, Endian::kLittle);
+    BitmapFileHeader::Fields(reader, fileHeader);
+    bool hasFileHeader = reader && fileHeader.bfType == kBmType;
     // Without "BM" the bytes are taken to be a bare DIB: an info header first.
-    std::uint64_t infoStart = hasFileHeader ? start + kFileHeaderSize : start;
-    if (!ReadInfoHeader(file, infoStart, layout) || !CheckPicture(layout) ||
+    std::uint64_t infoStart = hasFileHeader ? kFileHeaderSize : 0;
+    if (!reader || !ReadInfoHeader(file, infoStart, layout) || !CheckPicture(layout) ||
         !PlaceParts(file, infoStart, fileHeader, hasFileHeader, layout)) {
-        return std::nullopt;
+        return Refused();
     }
     return MakeHeaderBlock(file, layout);
 }
@@ -279,178 +252,46 @@ bool ReadPixels(Bytes file, const BmpLayout& layout, std::uint8_t* out) {
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Regular files report their size; anything else (a pipe, a device) gives none.
-std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {
-    struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(info.st_size);
-}
-
-// The file from its start, up to kMaxFileBytes.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(std::FILE* file) {
-    std::vector<std::uint8_t> bytes;
-    if (auto size = RegularFileSize(file)) {
-        bytes.reserve(static_cast<std::size_t>(std::min(*size, kMaxFileBytes)));
-    }
-    std::array<std::uint8_t, 65536> piece;
-    while (bytes.size() < kMaxFileBytes) {
-        std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
-        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
-        if (got < piece.size()) {
-            break;
-        }
-    }
-    if (std::ferror(file)) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-// How a plain picture is read straight from its file.
-enum class DirectRead { kRead, kRefused, kNotPlain };
-
-// The usual .bmp, uncompressed rows bottom-up, is read without holding the
-// whole file: its headers and colour table from the first bytes, then its
-// rows straight into the block. The result is the block LoadBmpFromMemory
-// makes of the whole file (which reads no further than kMaxFileBytes either).
-// kNotPlain leaves other kinds to it.
-DirectRead ReadPlainBmp(std::FILE* file, DibBlock& block) {
-    constexpr std::size_t kHeadBytes = 4096;
-    std::optional<std::uint64_t> fileSize = RegularFileSize(file);
-    if (!fileSize) {
-        return DirectRead::kNotPlain;
-    }
-    const std::uint64_t size = std::min(*fileSize, kMaxFileBytes);
-    std::array<std::uint8_t, kHeadBytes> head;
-    const auto headWanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
-    const std::size_t headBytes = std::fread(head.data(), 1, headWanted, file);
-    if (std::ferror(file)) {
-        return DirectRead::kRefused;
-    }
-    // Checks on the first bytes pass on the whole file too; one that fails
-    // for want of bytes is left to the whole file.
-    BmpLayout layout;
-    std::optional<DibBlock> header = ReadBmpHeader(Bytes(head.data(), headBytes), 0, layout);
-    if (!header || IsEncoded(layout) || layout.topDown) {
-        return DirectRead::kNotPlain;
-    }
-    if (layout.pixelOffset > size || layout.pixelBytes > size - layout.pixelOffset) {
-        return DirectRead::kRefused;  // the rows are not all there
-    }
-    block = std::move(*header);
-    std::size_t at = block.size();
-    block.resize(at + static_cast<std::size_t>(layout.pixelBytes));
-    std::uint64_t next = layout.pixelOffset;
-    const std::uint64_t end = layout.pixelOffset + layout.pixelBytes;
-    if (next < headBytes) {
-        const auto inHead = static_cast<std::size_t>(std::min<std::uint64_t>(end, headBytes));
-        std::copy(head.begin() + static_cast<std::ptrdiff_t>(next), head.begin() + static_cast<std::ptrdiff_t>(inHead),
-                  block.begin() + static_cast<std::ptrdiff_t>(at));
-        at += inHead - static_cast<std::size_t>(next);
-        next = inHead;
-    }
-    if (next < end && next != headBytes && ::fseeko(file, static_cast<off_t>(next), SEEK_SET) != 0) {
-        return DirectRead::kRefused;
-    }
-    // The rest in one read, straight into the block.
-    const auto rest = static_cast<std::size_t>(end - next);
-    if (rest != 0 && std::fread(block.data() + at, 1, rest, file) != rest) {
-        return DirectRead::kRefused;  // cut short since its size was taken, or unreadable
-    }
-    return DirectRead::kRead;
-}
-
 }  // namespace
 
-std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t size) {
-    if (bytes == nullptr) {
-        return std::nullopt;
-    }
-    Bytes file(bytes, size);
+Result<DibBlock> LoadBmpFromMemory(Bytes file) {
     BmpLayout layout;
-    std::optional<DibBlock> block = ReadBmpHeader(file, 0, layout);
+    Result<DibBlock> block = ReadBmpHeader(file, layout);
     // Check the pixels before making room for them.
     if (!block || !ReadPixels(file, layout, nullptr)) {
-        return std::nullopt;
+        return Refused();
     }
     std::size_t pixelStart = block->size();
     block->resize(pixelStart + static_cast<std::size_t>(layout.pixelBytes), 0);
     if (!ReadPixels(file, layout, block->data() + pixelStart)) {
-        return std::nullopt;
+        return Refused();
     }
     return block;
 }
 
-std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::size_t size) {
-    if (bytes == nullptr) {
-        return std::nullopt;
-    }
-    Bytes file(bytes, size);
+Result<BmpRowsInPlace> ViewBmpInMemory(Bytes file) {
     BmpLayout layout;
-    std::optional<DibBlock> header = ReadBmpHeader(file, 0, layout);
+    Result<DibBlock> header = ReadBmpHeader(file, layout);
     if (!header || IsEncoded(layout) || !ReadPixels(file, layout, nullptr)) {
-        return std::nullopt;
+        return Refused();
     }
-    BmpRowsInPlace view;
-    view.header = std::move(*header);
-    view.rows = bytes + layout.pixelOffset;
-    view.rowBytes = static_cast<std::size_t>(layout.rowBytes);
-    view.topDown = layout.topDown;
-    return view;
+    return BmpRowsInPlace{std::move(*header), file.data() + layout.pixelOffset, layout.topDown};
 }
 
-std::optional<DibBlock> LoadBmpFile(const std::string& name) {
-    FilePtr file(std::fopen(name.c_str(), "rb"));
-    if (!file) {
-        return std::nullopt;
-    }
-    DibBlock block;
-    switch (ReadPlainBmp(file.get(), block)) {
-    case DirectRead::kRead:
-        return block;
-    case DirectRead::kRefused:
-        return std::nullopt;
-    case DirectRead::kNotPlain:
-        break;
-    }
-    if (::fseeko(file.get(), 0, SEEK_SET) != 0) {
-        return std::nullopt;
-    }
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(file.get());
+Result<DibBlock> LoadBmpFile(const std::string& name) {
+    Result<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(name, kMaxPictureFileBytes);
     if (!bytes) {
-        return std::nullopt;
+        return bytes.error();
     }
-    return LoadBmpFromMemory(bytes->data(), bytes->size());
+    return LoadBmpFromMemory(*bytes);
 }
 
-std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::uint32_t n) {
-    if (file == nullptr || (buffer == nullptr && n > 0)) {
-        return 0;
+Result<void> SaveBmpFile(const std::string& name, const DibBlock& block) {
+    if (block.size() < kInfoHeaderSize) {
+        return Error{"There is no picture to write."};
     }
-    std::uint32_t left = n;
-    while (left > kWritePiece) {
-        if (std::fwrite(buffer, 1, kWritePiece, file) != kWritePiece) {
-            return 0;
-        }
-        buffer += kWritePiece;
-        left -= kWritePiece;
-    }
-    return std::fwrite(buffer, 1, left, file) == left ? n : 0;
-}
-
-int SaveBmpFile(const std::string& name, const DibBlock* block) {
-    if (block == nullptr || block->size() < kInfoHeaderSize) {
-        return 0;
-    }
-    BitmapInfoHeader info = BitmapInfoHeader::Read(*block);
-    std::uint64_t pixelOffset = DibPixelOffset(*block);
+    BitmapInfoHeader info = BitmapInfoHeader::Read(block);
+    std::uint64_t pixelOffset = DibPixelOffset(block);
     std::uint64_t pixelBytes = info.biSizeImage;
     if (pixelBytes == 0 && info.biCompression != kBiRle8 && info.biCompression != kBiRle4 && info.biWidth > 0 &&
         info.biHeight > 0) {
@@ -458,31 +299,16 @@ int SaveBmpFile(const std::string& name, const DibBlock* block) {
                      static_cast<std::uint32_t>(info.biHeight);
     }
     std::uint64_t blockBytes = pixelOffset + pixelBytes;
-    if (blockBytes > block->size() || blockBytes > kMaxDibBytes) {
-        return 0;  // the block does not hold what its header describes
+    if (blockBytes > block.size() || blockBytes > kMaxDibBytes) {
+        return Error{"The picture does not hold what its header describes."};
     }
-    // Large writes: the file system's cost is per write, and the pieces below are small.
-    std::unique_ptr<char[]> buffer(new char[kSaveBufferBytes]);
-    FilePtr file(std::fopen(name.c_str(), "wb"));
-    if (!file) {
-        return 0;
-    }
-    std::setvbuf(file.get(), buffer.get(), _IOFBF, kSaveBufferBytes);
-    FileHeader header;
-    header.bfType = kBmType;
+    BitmapFileHeader header;
     header.bfSize = static_cast<std::uint32_t>(kFileHeaderSize + blockBytes);
     header.bfOffBits = static_cast<std::uint32_t>(kFileHeaderSize + pixelOffset);
-    std::array<std::uint8_t, kFileHeaderSize> headerBytes{};
-    header.Write(headerBytes.data());
-    auto count = static_cast<std::uint32_t>(blockBytes);
-    bool written = std::fwrite(headerBytes.data(), 1, headerBytes.size(), file.get()) == headerBytes.size() &&
-                   WriteInChunks(file.get(), block->data(), count) == count;
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written) {
-        std::remove(name.c_str());  // leave no half-written picture behind
-        return 0;
-    }
-    return 1;
+    std::vector<std::uint8_t> headerBytes;
+    platform::ByteWriter writer(headerBytes, Endian::kLittle);
+    BitmapFileHeader::Fields(writer, header);
+    return platform::WriteWholeFile(name, {headerBytes, Bytes(block).first(static_cast<std::size_t>(blockBytes))});
 }
 
 }  // namespace image

@@ -2,17 +2,10 @@
 
 namespace image {
 
-int CBmpImageImpl::ReadImage(const std::string& fileName) {
-    return TakeBlock(LoadBmpFile(UseName(fileName)));
-}
-
-int CBmpImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
-    return TakeBlock(LoadBmpFromMemory(bytes, size));
-}
-
-int CBmpImageImpl::TakeBlock(std::optional<DibBlock> block) {
+Result<void> CBmpImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
+    Result<DibBlock> block = LoadBmpFromMemory(file);
     if (!block) {
-        return 0;
+        return block.error();
     }
     BitmapInfoHeader header = BitmapInfoHeader::Read(*block);
     imageDib = std::make_unique<DibBlock>(std::move(*block));
@@ -24,27 +17,30 @@ int CBmpImageImpl::TakeBlock(std::optional<DibBlock> block) {
     // Nothing of an earlier picture in this object may stay with the new one.
     imageTransparent = -1;
     imagePalette.reset();
-    std::optional<platform::LogicalPalette> palette = PaletteFromDib(*imageDib, 0);
-    if (!palette) {
+    CImagePalette palette = PaletteFromDib(*imageDib);
+    if (palette.Empty()) {
         imageFlags = 2;  // colours in the pixels themselves
-        return 1;
+        return {};
     }
-    imagePalette = std::make_unique<CImagePalette>(std::move(*palette));
+    imagePalette = std::make_unique<CImagePalette>(std::move(palette));
     imageFlags = 3;
-    FillDibColorTable(imageDib.get(), imagePalette->GetLogicalPalette(), 1);
-    return 1;
+    FillDibColorTable(imageDib.get(), imagePalette.get(), 1);
+    return {};
 }
 
-int CBmpImageImpl::WriteImage(const std::string& fileName) {
+Result<void> CBmpImageImpl::WriteImage(const std::string& fileName) {
     const std::string& name = UseName(fileName);
+    if (!imageDib) {
+        return Error{"There is no picture to write."};
+    }
     if (!imagePalette) {
         // Without a palette object the table still holds its own colours.
-        return SaveBmpFile(name, imageDib.get());
+        return SaveBmpFile(name, *imageDib);
     }
-    FillDibColorTable(imageDib.get(), imagePalette->GetLogicalPalette(), 0);
-    int result = SaveBmpFile(name, imageDib.get());
-    FillDibColorTable(imageDib.get(), imagePalette->GetLogicalPalette(), 1);
-    return result;
+    FillDibColorTable(imageDib.get(), imagePalette.get(), 0);
+    Result<void> saved = SaveBmpFile(name, *imageDib);
+    FillDibColorTable(imageDib.get(), imagePalette.get(), 1);
+    return saved;
 }
 
 }  // namespace image

@@ -8,13 +8,8 @@ class CBmpImageImpl : public CImageFileImpl {
 public:
     using CImageFileImpl::CImageFileImpl;
 
-    int ReadImage(const std::string& fileName) override;
-    int ReadImageBytes(const std::uint8_t* bytes, std::size_t size) override;
-    int WriteImage(const std::string& fileName) override;
-
-private:
-    // Makes a block the reader gave this object's picture; 0 when there is none.
-    int TakeBlock(std::optional<DibBlock> block);
+    Result<void> ReadImageBytes(std::span<const std::uint8_t> file) override;
+    Result<void> WriteImage(const std::string& fileName) override;
 };
 
 }  // namespace image

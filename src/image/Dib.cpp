@@ -11,8 +11,6 @@ namespace image {
 
 namespace {
 
-using platform::ReadLE16;
-using platform::ReadLE32;
 using platform::WriteLE16;
 using platform::WriteLE32;
 
@@ -23,10 +21,6 @@ constexpr std::array<std::uint32_t, 16> kDefaultColours = {
 };
 
 constexpr std::size_t kMaskBytes = 12;
-
-std::int32_t ReadLE32Signed(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(ReadLE32(p));
-}
 
 // Tables of 1- and 2-bit blocks: black to white.
 constexpr std::array<std::uint32_t, 2> kTwoColours = {0x000000, 0xFFFFFF};
@@ -52,42 +46,19 @@ std::uint32_t NewTableColour(int bitsPerPixel, std::uint32_t i) {
 
 BitmapInfoHeader BitmapInfoHeader::Read(const DibBlock& block) {
     BitmapInfoHeader header;
-    if (block.size() < kInfoHeaderSize) {
-        header.biSize = 0;
-        header.biPlanes = 0;
-        return header;
-    }
-    const std::uint8_t* p = block.data();
-    header.biSize = ReadLE32(p);
-    header.biWidth = ReadLE32Signed(p + 4);
-    header.biHeight = ReadLE32Signed(p + 8);
-    header.biPlanes = ReadLE16(p + 12);
-    header.biBitCount = ReadLE16(p + 14);
-    header.biCompression = ReadLE32(p + 16);
-    header.biSizeImage = ReadLE32(p + 20);
-    header.biXPelsPerMeter = ReadLE32Signed(p + 24);
-    header.biYPelsPerMeter = ReadLE32Signed(p + 28);
-    header.biClrUsed = ReadLE32(p + 32);
-    header.biClrImportant = ReadLE32(p + 36);
-    return header;
+    platform::ByteReader reader(block, platform::Endian::kLittle);
+    Fields(reader, header);
+    return reader ? header : BitmapInfoHeader{0, 0, 0, 0};
 }
 
 void BitmapInfoHeader::Write(DibBlock& block) const {
-    if (block.size() < kInfoHeaderSize) {
-        block.resize(kInfoHeaderSize);
+    std::vector<std::uint8_t> bytes;
+    platform::ByteWriter writer(bytes, platform::Endian::kLittle);
+    Fields(writer, *this);
+    if (block.size() < bytes.size()) {
+        block.resize(bytes.size());
     }
-    std::uint8_t* p = block.data();
-    WriteLE32(p, biSize);
-    WriteLE32(p + 4, static_cast<std::uint32_t>(biWidth));
-    WriteLE32(p + 8, static_cast<std::uint32_t>(biHeight));
-    WriteLE16(p + 12, biPlanes);
-    WriteLE16(p + 14, biBitCount);
-    WriteLE32(p + 16, biCompression);
-    WriteLE32(p + 20, biSizeImage);
-    WriteLE32(p + 24, static_cast<std::uint32_t>(biXPelsPerMeter));
-    WriteLE32(p + 28, static_cast<std::uint32_t>(biYPelsPerMeter));
-    WriteLE32(p + 32, biClrUsed);
-    WriteLE32(p + 36, biClrImportant);
+    std::copy(bytes.begin(), bytes.end(), block.begin());
 }
 
 std::uint64_t DibRowBytes(std::uint32_t bitsPerPixel, std::uint32_t width) {
@@ -114,11 +85,6 @@ std::uint32_t DibColorCount(const DibBlock& block) {
     return header.biBitCount <= 8 ? std::uint32_t{1} << header.biBitCount : 0;
 }
 
-std::uint32_t ColorTableBytes(const DibBlock& block) {
-    BitmapInfoHeader header = BitmapInfoHeader::Read(block);
-    return DibColorCount(block) * (header.biSize == 12 ? 3u : 4u);
-}
-
 std::size_t DibPixelOffset(const DibBlock& block) {
     BitmapInfoHeader header = BitmapInfoHeader::Read(block);
     // Bit-field blocks hold the red, green and blue masks where the table would be.
@@ -128,16 +94,17 @@ std::size_t DibPixelOffset(const DibBlock& block) {
     return std::size_t{header.biSize} + std::size_t{4} * DibColorCount(block);
 }
 
-std::optional<DibBlock> NewDib(int bitsPerPixel, int width, int height) {
+Result<DibBlock> NewDib(int bitsPerPixel, int width, int height) {
     if (!IsDibDepth(bitsPerPixel) || width <= 0 || height <= 0) {
-        return std::nullopt;
+        return Error{"A picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels at " +
+                     std::to_string(bitsPerPixel) + " bits cannot be made."};
     }
     std::uint64_t rowBytes = DibRowBytes(static_cast<std::uint32_t>(bitsPerPixel), static_cast<std::uint32_t>(width));
     std::uint64_t pixelBytes = rowBytes * static_cast<std::uint64_t>(height);
     std::uint32_t entries = NewTableEntries(bitsPerPixel);
     std::uint64_t total = kInfoHeaderSize + std::uint64_t{4} * entries + pixelBytes;
     if (total > kMaxDibBytes) {
-        return std::nullopt;
+        return Error{"The picture is too large: more than 2 GiB."};
     }
     DibBlock block(static_cast<std::size_t>(total), 0);
     BitmapInfoHeader header;
@@ -154,23 +121,23 @@ std::optional<DibBlock> NewDib(int bitsPerPixel, int width, int height) {
     return block;
 }
 
-std::optional<platform::LogicalPalette> PaletteFromDib(const DibBlock& block, std::uint8_t flags) {
+CImagePalette PaletteFromDib(const DibBlock& block) {
     std::uint32_t count = DibColorCount(block);
     std::uint32_t tableStart = BitmapInfoHeader::Read(block).biSize;
     if (count == 0 || block.size() < std::uint64_t{tableStart} + std::uint64_t{4} * count) {
-        return std::nullopt;
+        return {};
     }
-    std::vector<platform::PaletteEntry> entries(count);
+    std::vector<Color> colors(count);
     const std::uint8_t* table = block.data() + tableStart;
     for (std::uint32_t i = 0; i < count; ++i) {
-        entries[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i], flags};
+        colors[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i]};
     }
-    return platform::LogicalPalette(std::move(entries));
+    return CImagePalette(std::move(colors));
 }
 
-int FillDibColorTable(DibBlock* block, const platform::LogicalPalette* palette, int mode) {
+int FillDibColorTable(DibBlock* block, const CImagePalette* palette, int mode) {
     if (palette == nullptr) {
-        palette = &platform::LogicalPalette::Default();
+        palette = &CImagePalette::Default();
     }
     if (block == nullptr || block->size() < kInfoHeaderSize) {
         return 0;
@@ -191,12 +158,11 @@ int FillDibColorTable(DibBlock* block, const platform::LogicalPalette* palette, 
         return 1;
     }
     // Entries the palette does not have are black.
-    const auto& entries = palette->Entries();
     for (std::uint32_t i = 0; i < n; ++i) {
-        platform::PaletteEntry entry = i < entries.size() ? entries[i] : platform::PaletteEntry{};
-        table[4 * i] = entry.blue;
-        table[4 * i + 1] = entry.green;
-        table[4 * i + 2] = entry.red;
+        Color color = palette->At(i);
+        table[4 * i] = color.blue;
+        table[4 * i + 1] = color.green;
+        table[4 * i + 2] = color.red;
         table[4 * i + 3] = 0;
     }
     return 1;

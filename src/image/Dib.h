@@ -2,14 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "platform/LogicalPalette.h"
+#include "ImagePalette.h"
+#include "platform/ByteCursor.h"
+#include "platform/Result.h"
 
 namespace image {
+
+using platform::Error;
+using platform::Result;
 
 // A packed device-independent bitmap: a 40-byte info header, the colour table
 // (4-byte entries blue, green, red, 0 — or 16-bit palette indices when switched
@@ -29,7 +33,21 @@ constexpr std::uint32_t kBiRle8 = 1;
 constexpr std::uint32_t kBiRle4 = 2;
 constexpr std::uint32_t kBiBitFields = 3;
 
-// The info header's fields, read from and written to a block.
+// The 14-byte header of a .bmp file.
+struct BitmapFileHeader {
+    std::uint16_t bfType = 0x4D42;  // "BM"
+    std::uint32_t bfSize = 0;
+    std::uint16_t bfReserved1 = 0;
+    std::uint16_t bfReserved2 = 0;
+    std::uint32_t bfOffBits = 0;
+
+    template <class Cursor, class Self>
+    static void Fields(Cursor& c, Self& h) {
+        c(h.bfType, h.bfSize, h.bfReserved1, h.bfReserved2, h.bfOffBits);
+    }
+};
+
+// The info header's fields.
 struct BitmapInfoHeader {
     std::uint32_t biSize = kInfoHeaderSize;
     std::int32_t biWidth = 0;
@@ -43,46 +61,49 @@ struct BitmapInfoHeader {
     std::uint32_t biClrUsed = 0;
     std::uint32_t biClrImportant = 0;
 
+    template <class Cursor, class Self>
+    static void Fields(Cursor& c, Self& h) {
+        c(h.biSize, h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, h.biCompression, h.biSizeImage,
+          h.biXPelsPerMeter, h.biYPelsPerMeter, h.biClrUsed, h.biClrImportant);
+    }
+    // The header at the start of a block; all zero for a block shorter than it.
     static BitmapInfoHeader Read(const DibBlock& block);
+    // Writes the header over the start of the block.
     void Write(DibBlock& block) const;
 };
 
 // Reads a .bmp file (or a bare DIB without file header) into a block with a
-// 40-byte header and positive height (bottom-up rows); none when the file is
-// missing, damaged, truncated or of a kind this reader does not decode.
-std::optional<DibBlock> LoadBmpFile(const std::string& name);
-// The same from bytes in memory.
-std::optional<DibBlock> LoadBmpFromMemory(const std::uint8_t* bytes, std::size_t size);
+// 40-byte header and positive height (bottom-up rows); an error when the file
+// is missing, damaged, truncated or of a kind this reader does not decode.
+Result<DibBlock> LoadBmpFile(const std::string& name);
+// The same from the bytes of a whole file in memory.
+Result<DibBlock> LoadBmpFromMemory(std::span<const std::uint8_t> file);
 // A .bmp file image in memory whose pixel rows are used where they lie: the
 // block's header and colour table exactly as LoadBmpFromMemory makes them
-// (but without pixel rows), and the rows in the file. None when the rows are
-// run-length encoded, or when LoadBmpFromMemory would refuse the file.
+// (but without pixel rows), and the rows in the file. An error when the rows
+// are run-length encoded, or when LoadBmpFromMemory would refuse the file.
 struct BmpRowsInPlace {
     DibBlock header;
     const std::uint8_t* rows = nullptr;  // the first row the file stores
-    std::size_t rowBytes = 0;            // padded to 4 bytes, as in the block
     bool topDown = false;                // the file stores the top row first
 };
-std::optional<BmpRowsInPlace> ViewBmpInMemory(const std::uint8_t* bytes, std::size_t size);
-// Writes a block as a .bmp file; 1 = written, 0 = no block or the file cannot be created.
-int SaveBmpFile(const std::string& name, const DibBlock* block);
-// Writes n bytes in pieces of at most 32768; n on success, 0 on a short write.
-std::uint32_t WriteInChunks(std::FILE* file, const std::uint8_t* buffer, std::uint32_t n);
+Result<BmpRowsInPlace> ViewBmpInMemory(std::span<const std::uint8_t> file);
+// Writes a block as a .bmp file; no file is left when it cannot be completed.
+Result<void> SaveBmpFile(const std::string& name, const DibBlock& block);
 
 // biClrUsed when not 0; else 2^biBitCount up to 8 bits; else 0.
 std::uint32_t DibColorCount(const DibBlock& block);
-std::uint32_t ColorTableBytes(const DibBlock& block);
 // Offset of the first pixel byte inside the block: behind the table, or the masks.
 std::size_t DibPixelOffset(const DibBlock& block);
 // Bytes of one pixel row, padded to 4 bytes: ((bits × width + 31) / 32) × 4, without overflow.
 std::uint64_t DibRowBytes(std::uint32_t bitsPerPixel, std::uint32_t width);
 // True for the depths a block can have: 1, 2, 4, 8, 16, 24 and 32 bits per pixel.
 bool IsDibDepth(int bitsPerPixel);
-// A new zero-filled block, or none when the sizes are out of range.
-std::optional<DibBlock> NewDib(int bitsPerPixel, int width, int height);
-// A logical palette from the block's colour table (flags on every entry); none without a table.
-std::optional<platform::LogicalPalette> PaletteFromDib(const DibBlock& block, std::uint8_t flags);
+// A new zero-filled block; an error when the sizes are out of range.
+Result<DibBlock> NewDib(int bitsPerPixel, int width, int height);
+// The colours of the block's colour table; empty without a table.
+CImagePalette PaletteFromDib(const DibBlock& block);
 // Mode 1: index form; other modes: colours from the palette (the default palette when none).
-int FillDibColorTable(DibBlock* block, const platform::LogicalPalette* palette, int mode);
+int FillDibColorTable(DibBlock* block, const CImagePalette* palette, int mode);
 
 }  // namespace image

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ByteOrder.h"
+
 namespace image {
 
 namespace {
@@ -13,31 +15,11 @@ constexpr int kPassCount = 4;
 constexpr std::array<int, kPassCount> kPassStart{0, 4, 2, 1};
 constexpr std::array<int, kPassCount> kPassStep{8, 8, 4, 2};
 
-// Eight bytes as one little-endian number, whatever the host's order.
-inline std::uint64_t LoadLE64(const std::uint8_t* p) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) {
-        value |= std::uint64_t{p[i]} << (8 * i);
-    }
-    return value;
+Error DataEnded() {
+    return Error{"The GIF picture's data end before its end code."};
 }
 
 }  // namespace
-
-std::size_t GifByteSource::Read(std::uint8_t* out, std::size_t n) {
-    std::size_t count = std::min(n, Remaining());
-    if (count > 0) {
-        std::memcpy(out, bytes.data() + position, count);
-    }
-    position += count;
-    return count;
-}
-
-std::size_t GifByteSource::Skip(std::size_t n) {
-    std::size_t count = std::min(n, Remaining());
-    position += count;
-    return count;
-}
 
 GifRowCursor::GifRowCursor(std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height, bool interlaced)
     : pixels(pixels), rowBytes(rowBytes), width(width), height(height), interlaced(interlaced) {
@@ -89,7 +71,7 @@ void LzwDecoder::Refill() {
         // Load eight bytes at once. The bits above bitCount that this leaves
         // in the buffer are those of the bytes still ahead, at the places
         // they will take, so the next load ORs the same bits over them.
-        bitBuffer |= LoadLE64(next) << bitCount;
+        bitBuffer |= platform::ReadLE64(next) << bitCount;
         next += (63 - bitCount) >> 3;
         bitCount |= 56;
         return;
@@ -100,14 +82,11 @@ void LzwDecoder::Refill() {
     }
 }
 
-int LzwDecoder::DecodeImageData(GifByteSource& source, GifRowCursor& rows, int& badCodes) {
+Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCursor& rows, int& badCodes) {
     badCodes = 0;
-    int minimumCodeSize = source.NextGifByte();
-    if (minimumCodeSize < 0) {
-        return kDataEnded;
-    }
-    if (minimumCodeSize < 2 || minimumCodeSize > 9) {
-        return kBadCodeSize;
+    std::uint8_t minimumCodeSize = 0;
+    if (!source(minimumCodeSize)) {
+        return DataEnded();
     }
     // Join the data sub-blocks (a length byte 1–255 and that many bytes each)
     // into one code stream. A zero length ends the image data; so does the
@@ -115,30 +94,22 @@ int LzwDecoder::DecodeImageData(GifByteSource& source, GifRowCursor& rows, int& 
     try {
         codeStream.clear();
         codeStream.reserve(source.Remaining());
-        for (;;) {
-            int blockLength = source.NextGifByte();
-            if (blockLength <= 0) {
-                break;
-            }
-            std::size_t old = codeStream.size();
-            codeStream.resize(old + static_cast<std::size_t>(blockLength));
-            std::size_t got = source.Read(codeStream.data() + old, static_cast<std::size_t>(blockLength));
-            if (got < static_cast<std::size_t>(blockLength)) {
-                codeStream.resize(old + got);
-                break;
-            }
+        std::uint8_t blockLength = 0;
+        while (source(blockLength) && blockLength != 0) {
+            auto block = source.Take(std::min<std::size_t>(blockLength, source.Remaining()));
+            codeStream.insert(codeStream.end(), block.begin(), block.end());
         }
     } catch (const std::bad_alloc&) {
-        return kNoMemory;
+        return Error{"There is not enough memory to read the GIF picture."};
     }
     return DecodeCodes(minimumCodeSize, codeStream, rows, badCodes);
 }
 
-int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> stream, GifRowCursor& rows,
-                            int& badCodes) {
+Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> stream, GifRowCursor& rows,
+                                     int& badCodes) {
     badCodes = 0;
     if (minimumCodeSize < 2 || minimumCodeSize > 9) {
-        return kBadCodeSize;
+        return Error{"The GIF picture's minimum code size " + std::to_string(minimumCodeSize) + " is not 2 to 9."};
     }
     const int clearCode = 1 << minimumCodeSize;
     const int endCode = clearCode + 1;
@@ -169,10 +140,10 @@ int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> s
     for (;;) {
         int code = ReadCode();
         if (code < 0) {
-            return kDataEnded;
+            return DataEnded();
         }
         if (code == endCode) {
-            return kEndCode;
+            return {};
         }
         if (code == clearCode) {
             codeSize = minimumCodeSize + 1;
@@ -183,16 +154,16 @@ int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> s
                 code = ReadCode();
             } while (code == clearCode);
             if (code < 0) {
-                return kDataEnded;
+                return DataEnded();
             }
             if (code == endCode) {
-                return kEndCode;
+                return {};
             }
             if (code >= nextFree) {
                 code = 0;
             }
             if (row == nullptr) {
-                return kPictureFull;
+                return {};  // every row is stored: the rest is dropped
             }
             row[column] = static_cast<std::uint8_t>(code);
             if (++column == width) {
@@ -217,7 +188,7 @@ int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> s
             plusFirstByte = true;
         }
         if (row == nullptr) {
-            return kPictureFull;
+            return {};
         }
         int root = 0;
         int chainLength = length[static_cast<std::size_t>(stringCode)];
@@ -241,9 +212,13 @@ int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> s
                 column = 0;
             }
         } else {
-            int result = EmitString(stringCode, plusFirstByte, firstByte, row, column, rows, root);
-            if (result < 0) {
-                return result;
+            switch (EmitString(stringCode, plusFirstByte, firstByte, row, column, rows, root)) {
+            case Emitted::kDone:
+                break;
+            case Emitted::kPictureFull:
+                return {};
+            case Emitted::kLoopedString:
+                return Error{"The GIF picture's data are damaged: a code stands for a string longer than the table."};
             }
         }
         if (nextFree < codeLimit) {
@@ -262,8 +237,8 @@ int LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> s
     }
 }
 
-int LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte, std::uint8_t*& row, int& column,
-                           GifRowCursor& rows, int& root) {
+LzwDecoder::Emitted LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte, std::uint8_t*& row, int& column,
+                            GifRowCursor& rows, int& root) {
     // Collect the string last byte first on the stack, then write it out
     // across as many rows as it covers.
     std::size_t depth = 0;
@@ -273,7 +248,7 @@ int LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte,
     int c = code;
     while (c >= firstFree) {
         if (depth == stack.size() - 1) {
-            return kLoopedString;
+            return Emitted::kLoopedString;
         }
         stack[depth++] = suffix[static_cast<std::size_t>(c)];
         c = prefix[static_cast<std::size_t>(c)];
@@ -284,7 +259,7 @@ int LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte,
     const int width = rows.Width();
     while (depth > 0) {
         if (row == nullptr) {
-            return kPictureFull;
+            return Emitted::kPictureFull;  // the rest is dropped
         }
         std::size_t n = std::min(depth, static_cast<std::size_t>(width - column));
         std::uint8_t* out = row + column;
@@ -298,7 +273,7 @@ int LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte,
             column = 0;
         }
     }
-    return 0;
+    return Emitted::kDone;
 }
 
 }  // namespace image

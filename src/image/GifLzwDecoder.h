@@ -6,26 +6,13 @@
 #include <span>
 #include <vector>
 
+#include "platform/ByteCursor.h"
+#include "platform/Result.h"
+
 namespace image {
 
-// The bytes of a GIF file in memory, read front to back. Nothing is ever read
-// past the end: the end of the data is reported, never invented.
-class GifByteSource {
-public:
-    explicit GifByteSource(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
-
-    // The next byte (0–255), or -1 at the end of the data.
-    int NextGifByte() { return position < bytes.size() ? bytes[position++] : -1; }
-    // Copies up to n bytes into out; returns how many there were.
-    std::size_t Read(std::uint8_t* out, std::size_t n);
-    // Passes over up to n bytes; returns how many there were.
-    std::size_t Skip(std::size_t n);
-    std::size_t Remaining() const { return bytes.size() - position; }
-
-private:
-    std::span<const std::uint8_t> bytes;
-    std::size_t position = 0;
-};
+using platform::Error;
+using platform::Result;
 
 // Places the decoded lines of a GIF image into a bottom-up 8-bit picture: the
 // first line is the picture's top row. An interlaced image sends its rows in
@@ -68,22 +55,17 @@ public:
     static constexpr int kMaxCodeSize = 12;
     static constexpr int kTableSize = 1 << kMaxCodeSize;
 
-    // Results of DecodeImageData and DecodeCodes.
-    static constexpr int kEndCode = 0;          // the end code was reached
-    static constexpr int kPictureFull = -1;     // pixels beyond the last row: the rest is dropped
-    static constexpr int kNoMemory = -10;       // the code stream could not be buffered
-    static constexpr int kBadCodeSize = -20;    // minimum code size outside 2–9
-    static constexpr int kLoopedString = -30;   // a damaged table made a string longer than the table
-    static constexpr int kDataEnded = -40;      // the data ended before the end code
-
     // Reads the minimum code size and the image's data sub-blocks from source
     // (up to the zero-length block that ends them, or the end of the data) and
-    // decodes them into rows. badCodes counts codes above the next free code.
-    int DecodeImageData(GifByteSource& source, GifRowCursor& rows, int& badCodes);
+    // decodes them into rows, up to the end code or the last row (pixels
+    // beyond it are dropped). An error when the data end before that, the
+    // minimum code size is outside 2–9, or a damaged table makes a string
+    // longer than the table. badCodes counts codes above the next free code.
+    Result<void> DecodeImageData(platform::ByteReader& source, GifRowCursor& rows, int& badCodes);
 
     // Decodes a code stream whose sub-blocks are already joined.
-    int DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> codeStream, GifRowCursor& rows,
-                    int& badCodes);
+    Result<void> DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> codeStream, GifRowCursor& rows,
+                             int& badCodes);
 
     // The next code of the current code size, packed least significant bit
     // first; -1 when the stream has fewer bits left than a code needs.
@@ -105,8 +87,11 @@ public:
 
 private:
     void Refill();
-    int EmitString(int code, bool plusFirstByte, std::uint8_t firstByte, std::uint8_t*& row, int& column,
-                   GifRowCursor& rows, int& root);
+    enum class Emitted { kDone, kPictureFull, kLoopedString };
+    // Writes the string of `code` across as many rows as it covers; a chain
+    // longer than the table is a damaged table.
+    Emitted EmitString(int code, bool plusFirstByte, std::uint8_t firstByte, std::uint8_t*& row, int& column,
+                    GifRowCursor& rows, int& root);
 
     // String table: entry c is the string of prefix[c] followed by suffix[c];
     // length[c] is its length while the table holds no damaged entries.

@@ -4,26 +4,6 @@
 
 namespace image {
 
-void GifByteSink::Write(const std::uint8_t* bytes, std::size_t n) {
-    buffer.insert(buffer.end(), bytes, bytes + n);
-    if (file != nullptr && buffer.size() >= kSpillSize) {
-        std::fwrite(buffer.data(), 1, buffer.size(), file);
-        buffer.clear();
-    }
-}
-
-bool GifByteSink::Flush() {
-    if (file == nullptr) {
-        return true;
-    }
-    if (!buffer.empty()) {
-        std::fwrite(buffer.data(), 1, buffer.size(), file);
-        buffer.clear();
-    }
-    std::fflush(file);
-    return std::ferror(file) == 0;
-}
-
 GifPixelSource::GifPixelSource(const std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height,
                                int bitCount)
     : pixels(pixels), rowBytes(rowBytes), width(width), bitCount(bitCount), row(height - 1) {
@@ -91,8 +71,8 @@ const std::uint8_t* GifPixelSource::NextRow(int& count) {
 
 void GifLzwEncoder::FlushPacket() {
     if (packetCount > 0) {
-        sink.Put(static_cast<std::uint8_t>(packetCount));
-        sink.Write(packet.data(), static_cast<std::size_t>(packetCount));
+        out.push_back(static_cast<std::uint8_t>(packetCount));
+        out.insert(out.end(), packet.begin(), packet.begin() + packetCount);
         packetCount = 0;
     }
 }

@@ -3,31 +3,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 namespace image {
-
-// Bytes on their way to a file, gathered in memory and written in large
-// pieces; without a file they simply stay in memory.
-class GifByteSink {
-public:
-    explicit GifByteSink(std::FILE* file = nullptr) : file(file) {}
-
-    void Put(std::uint8_t byte) { buffer.push_back(byte); }
-    void Write(const std::uint8_t* bytes, std::size_t n);
-    // Writes out what is buffered and flushes the file; false when the file
-    // reports an error (of this or of any earlier write).
-    bool Flush();
-    // Everything put so far (all of it when there is no file).
-    const std::vector<std::uint8_t>& Bytes() const { return buffer; }
-
-private:
-    static constexpr std::size_t kSpillSize = std::size_t{1} << 20;
-
-    std::FILE* file;
-    std::vector<std::uint8_t> buffer;
-};
 
 // The pixels of a bottom-up picture of 1 to 8 bits per pixel in GIF order:
 // top row first, each row left to right, as 8-bit palette indices. Pixels of
@@ -75,7 +53,8 @@ public:
     static constexpr int kHashShift = 4;
     static constexpr int kPacketSize = 254;
 
-    explicit GifLzwEncoder(GifByteSink& sink) : sink(sink) {}
+    // Appends the data sub-blocks to `out`.
+    explicit GifLzwEncoder(std::vector<std::uint8_t>& out) : out(out) {}
 
     // Writes the data sub-blocks of every pixel of the source (not the
     // minimum code size before them, nor the terminator after them).
@@ -100,7 +79,7 @@ private:
     void StartStream();
     void ClearHash() { hashKeys.fill(-1); }
 
-    GifByteSink& sink;
+    std::vector<std::uint8_t>& out;
 
     // The string table as an open-addressed hash: key (pixel << 12) + prefix
     // code, and the code given to that string; -1 marks an empty slot.

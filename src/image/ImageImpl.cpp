@@ -14,8 +14,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "PictureLimits.h"
 #include "platform/ByteOrder.h"
-#include "platform/UserInterface.h"
+#include "platform/Files.h"
 
 namespace image {
 
@@ -108,7 +109,7 @@ int CImageImpl::Create(int width, int height, int bitsPerPixel, int flags) {
     imageDib.reset();
     imagePalette.reset();
     imageBits = nullptr;
-    std::optional<DibBlock> block = NewDib(bitsPerPixel, width, height);
+    Result<DibBlock> block = NewDib(bitsPerPixel, width, height);
     if (!block) {
         // No picture: nothing may look inside.
         imageWidth = imageHeight = imageBitCount = imageRowBytes = 0;
@@ -156,15 +157,7 @@ int CImageImpl::GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green
     }
     if (imageBitCount <= 8) {
         // No palette object: the block's table still holds colours.
-        std::optional<platform::LogicalPalette> table = PaletteFromDib(*imageDib, 0);
-        platform::PaletteEntry entry;
-        if (!table || table->GetPaletteEntries(static_cast<std::size_t>(GetPixelIndex(x, y)), 1, &entry) != 1) {
-            return 0;
-        }
-        red = entry.red;
-        green = entry.green;
-        blue = entry.blue;
-        return 1;
+        return PaletteFromDib(*imageDib).GetEntryRGB(GetPixelIndex(x, y), red, green, blue);
     }
     if (imageBitCount == 16 || imageBitCount == 32) {
         std::array<std::uint32_t, 3> masks = ColourMasks(*this);
@@ -196,11 +189,11 @@ int CImageImpl::SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, 
         if (imagePalette) {
             return SetPixelIndex(x, y, imagePalette->NearestIndex(red, green, blue));
         }
-        std::optional<platform::LogicalPalette> table = PaletteFromDib(*imageDib, 0);
-        if (!table) {
+        CImagePalette table = PaletteFromDib(*imageDib);
+        if (table.Empty()) {
             return 0;
         }
-        return SetPixelIndex(x, y, static_cast<int>(table->GetNearestPaletteIndex(red, green, blue)));
+        return SetPixelIndex(x, y, table.NearestIndex(red, green, blue));
     }
     if (imageBitCount == 16 || imageBitCount == 32) {
         std::array<std::uint32_t, 3> masks = ColourMasks(*this);
@@ -215,16 +208,20 @@ int CImageImpl::SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, 
     return 1;
 }
 
-int CImageImpl::ReadImage(const std::string&) {
-    return 0;
+Result<void> CImageImpl::ReadImage(const std::string& fileName) {
+    Result<std::vector<std::uint8_t>> file = platform::ReadWholeFile(fileName, kMaxPictureFileBytes);
+    if (!file) {
+        return file.error();
+    }
+    return ReadImageBytes(*file);
 }
 
-int CImageImpl::ReadImageBytes(const std::uint8_t*, std::size_t) {
-    return 0;
+Result<void> CImageImpl::ReadImageBytes(std::span<const std::uint8_t>) {
+    return Error{"A picture of no file format cannot be read."};
 }
 
-int CImageImpl::WriteImage(const std::string&) {
-    return 0;
+Result<void> CImageImpl::WriteImage(const std::string&) {
+    return Error{"A picture of no file format cannot be written."};
 }
 
 int CImageImpl::SetPaletteObject(std::unique_ptr<CImagePalette> palette) {
@@ -233,7 +230,7 @@ int CImageImpl::SetPaletteObject(std::unique_ptr<CImagePalette> palette) {
     }
     imagePalette = std::move(palette);
     imageFlags |= 3;
-    return FillDibColorTable(imageDib.get(), imagePalette->GetLogicalPalette(), 1);
+    return FillDibColorTable(imageDib.get(), imagePalette.get(), 1);
 }
 
 int CImageImpl::SetPaletteRGB(int n, const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue) {
@@ -252,9 +249,6 @@ int CImageImpl::SetPaletteRGB(int n, const std::uint8_t* red, const std::uint8_t
 }
 
 int CImageImpl::SetPaletteTriples(int n, const std::uint8_t* triples) {
-    if (imagePalette) {
-        platform::GetUserInterface().MessageBox("", "CImageImpl::imagePalette already exists!");
-    }
     if (triples == nullptr) {
         return 0;
     }
@@ -297,6 +291,10 @@ CImageImpl* CImageImpl::TakeOver(CImageImpl* other) {
     imageRowBytes = other->imageRowBytes;
     other->imageBits = nullptr;
     return other;
+}
+
+Result<void> CImageFileImpl::ReadImage(const std::string& fileName) {
+    return CImageImpl::ReadImage(UseName(fileName));
 }
 
 const std::string& CImageFileImpl::UseName(const std::string& fileName) {

@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "Dib.h"
 #include "ImagePalette.h"
+#include "platform/Result.h"
 
 namespace image {
 
@@ -24,11 +26,11 @@ public:
     virtual int GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
     virtual int SetPixelIndex(int x, int y, int value);
     virtual int SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-    virtual int ReadImage(const std::string& fileName);
-    // Reads the picture from the bytes of a whole file held in memory, the same
-    // way ReadImage reads the file: 1 = read, 0 = refused.
-    virtual int ReadImageBytes(const std::uint8_t* bytes, std::size_t size);
-    virtual int WriteImage(const std::string& fileName);
+    // Reads the whole file, then the picture from its bytes.
+    virtual Result<void> ReadImage(const std::string& fileName);
+    // Reads the picture from the bytes of a whole file held in memory.
+    virtual Result<void> ReadImageBytes(std::span<const std::uint8_t> file);
+    virtual Result<void> WriteImage(const std::string& fileName);
 
     int SetPaletteObject(std::unique_ptr<CImagePalette> palette);
     int SetPaletteRGB(int n, const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue);
@@ -55,6 +57,9 @@ public:
 class CImageFileImpl : public CImageImpl {
 public:
     explicit CImageFileImpl(std::string fileName) : imageFileName(std::move(fileName)) {}
+
+    // As the base reads it, from the name the object holds when `fileName` is empty.
+    Result<void> ReadImage(const std::string& fileName) override;
 
     std::string imageFileName;
 

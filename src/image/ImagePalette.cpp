@@ -1,46 +1,57 @@
 #include "ImagePalette.h"
 
-#include <vector>
+#include <limits>
 
 namespace image {
 
-namespace {
-
-constexpr int kMaxPaletteEntries = 65535;  // a logical palette counts its entries in 16 bits
-
-}  // namespace
-
 int CImagePalette::CreateFromRGB(int n, const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue) {
-    if (logical || n <= 0 || n > kMaxPaletteEntries || red == nullptr || green == nullptr || blue == nullptr) {
+    if (!colors.empty() || n <= 0 || n > 65535 || red == nullptr || green == nullptr || blue == nullptr) {
         return 0;
     }
-    std::vector<platform::PaletteEntry> entries(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        entries[i] = {red[i], green[i], blue[i], 0};
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        colors.push_back({red[i], green[i], blue[i]});
     }
-    logical.emplace(std::move(entries));
     return 1;
 }
 
 int CImagePalette::NearestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
-    if (!logical) {
-        return 0;
+    std::size_t best = 0;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (std::size_t i = 0; i < colors.size(); ++i) {
+        int dr = colors[i].red - red;
+        int dg = colors[i].green - green;
+        int db = colors[i].blue - blue;
+        int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+            if (distance == 0) {
+                break;
+            }
+        }
     }
-    return static_cast<int>(logical->GetNearestPaletteIndex(red, green, blue));
+    return static_cast<int>(best);
 }
 
 int CImagePalette::GetEntryRGB(int index, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const {
-    if (index < 0 || index > 255 || !logical) {
+    if (index < 0 || index > 255 || static_cast<std::size_t>(index) >= colors.size()) {
         return 0;
     }
-    platform::PaletteEntry entry;
-    if (logical->GetPaletteEntries(static_cast<std::size_t>(index), 1, &entry) != 1) {
-        return 0;
-    }
-    red = entry.red;
-    green = entry.green;
-    blue = entry.blue;
+    const Color& color = colors[static_cast<std::size_t>(index)];
+    red = color.red;
+    green = color.green;
+    blue = color.blue;
     return 1;
+}
+
+const CImagePalette& CImagePalette::Default() {
+    static const CImagePalette palette({
+        {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+        {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+    });
+    return palette;
 }
 
 }  // namespace image

@@ -1,16 +1,19 @@
 #include "JpgImageImpl.h"
 
+#include <array>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "CodecSupport.h"
+#include "PictureLimits.h"
+#include "platform/Files.h"
 
 namespace image {
 namespace {
@@ -48,6 +51,11 @@ void JpegEmitMessage(j_common_ptr cinfo, int level) {
     }
 }
 
+// What went wrong, in the library's words when it said something.
+Error LibraryError(const JpegErrorManager& manager, const std::string& what) {
+    return Error{manager.message[0] != '\0' ? what + ": " + manager.message + "." : what + "."};
+}
+
 jpeg_error_mgr* InitErrorManager(JpegErrorManager& manager) {
     jpeg_std_error(&manager.pub);
     manager.pub.error_exit = JpegErrorExit;
@@ -63,31 +71,19 @@ struct DecompressGuard {
     ~DecompressGuard() { jpeg_destroy_decompress(cinfo); }
 };
 
-// Where the compressed data comes from: an open file, or the bytes of a whole
-// file in memory. `dataBytes` is the size of either, for checking the header.
-struct JpegInput {
-    std::FILE* file = nullptr;
-    const std::uint8_t* bytes = nullptr;
-    std::size_t size = 0;
-    std::uint64_t dataBytes = 0;
-};
-
 // The library's working memory (whole-image buffers of progressive or
 // colour-quantised pictures) is held to the size of the largest picture
 // block; beyond it the library reports an error instead of allocating.
 constexpr long kMaxLibraryMemory = static_cast<long>(kMaxDibBytes);
 
-bool ReadHeaderStage(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, const JpegInput* input) {
+bool ReadHeaderStage(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, const std::uint8_t* bytes,
+                     std::size_t size) {
     if (setjmp(errors->stage) != 0) {
         return false;
     }
     jpeg_create_decompress(cinfo);
     cinfo->mem->max_memory_to_use = kMaxLibraryMemory;
-    if (input->file != nullptr) {
-        jpeg_stdio_src(cinfo, input->file);
-    } else {
-        jpeg_mem_src(cinfo, input->bytes, static_cast<unsigned long>(input->size));
-    }
+    jpeg_mem_src(cinfo, bytes, static_cast<unsigned long>(size));
     jpeg_read_header(cinfo, TRUE);
     return true;
 }
@@ -162,13 +158,14 @@ bool CreateCompressStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors) 
     return true;
 }
 
-// Encodes a baseline JPEG; `scanline` holds width x 3 bytes.
-bool WriteStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors, std::FILE* file, const RgbSource* source,
-                std::uint8_t* scanline) {
+// Encodes a baseline JPEG into memory that the library allocates with
+// malloc (`*out`, which the caller frees); `scanline` holds width x 3 bytes.
+bool WriteStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors, unsigned char** out, unsigned long* outSize,
+                const RgbSource* source, std::uint8_t* scanline) {
     if (setjmp(errors->stage) != 0) {
         return false;
     }
-    jpeg_stdio_dest(cinfo, file);
+    jpeg_mem_dest(cinfo, out, outSize);
     cinfo->image_width = source->width;
     cinfo->image_height = source->height;
     cinfo->input_components = 3;
@@ -189,35 +186,35 @@ bool WriteStage(jpeg_compress_struct* cinfo, JpegErrorManager* errors, std::FILE
 // Reads a JPEG as an 8-bit palettised picture: grey JPEGs with a 256-step grey
 // palette, colour JPEGs reduced by the library to at most 128 colours (two-pass
 // quantisation with Floyd-Steinberg dithering, its defaults).
-int DecodeJpeg(CImageImpl& image, const JpegInput& input) {
+Result<void> DecodeJpeg(CImageImpl& image, std::span<const std::uint8_t> file) {
     JpegErrorManager errors;
     jpeg_decompress_struct cinfo{};
     cinfo.err = InitErrorManager(errors);
     DecompressGuard guard{&cinfo};
-    if (!ReadHeaderStage(&cinfo, &errors, &input)) {
-        return 0;
+    if (file.empty() || !ReadHeaderStage(&cinfo, &errors, file.data(), file.size())) {
+        return LibraryError(errors, "This is not a JPEG file");
     }
     std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
-    if (!codec::DimensionsAllowed(cinfo.image_width, cinfo.image_height) ||
-        !CodedDataCanDescribe(pixels, input.dataBytes, kMaxPixelsPerJpegByte)) {
-        return 0;
+    if (!PictureSizeAllowed(cinfo.image_width, cinfo.image_height) ||
+        !CodedDataCanDescribe(pixels, file.size(), kMaxPixelsPerJpegByte)) {
+        return Error{"The JPEG picture is too large."};
     }
     bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     if (!grey) {
         // Only streams the library turns into RGB give a colour map of red,
         // green and blue; CMYK and unknown colour spaces are refused.
         if (cinfo.out_color_space != JCS_RGB) {
-            return 0;
+            return Error{"Only grey and RGB colour JPEG pictures can be read."};
         }
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = 128;
     }
     if (!StartDecompressStage(&cinfo, &errors) || cinfo.output_components != 1) {
-        return 0;
+        return LibraryError(errors, "The JPEG picture cannot be decoded");
     }
     if (image.Create(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), 8, -1) == 0 ||
         image.imageBits == nullptr || static_cast<JDIMENSION>(image.imageRowBytes) < cinfo.output_width) {
-        return 0;
+        return Error{"The JPEG picture is too large."};
     }
     if (grey) {
         image.SetGreyRamp(256);
@@ -225,48 +222,35 @@ int DecodeJpeg(CImageImpl& image, const JpegInput& input) {
         image.SetPaletteRGB(cinfo.actual_number_of_colors, cinfo.colormap[0], cinfo.colormap[1], cinfo.colormap[2]);
     }
     if (!ReadRowsStage(&cinfo, &errors, image.imageBits, static_cast<std::size_t>(image.imageRowBytes))) {
-        return 0;
+        return LibraryError(errors, "The JPEG picture is damaged");
     }
-    return 1;
+    return {};
 }
 
 }  // namespace
 
-int CJpgImageImpl::ReadImage(const std::string& fileName) {
-    codec::InputFile file = codec::OpenForReading(UseName(fileName));
-    if (!file) {
-        return 0;
-    }
-    JpegInput input;
-    input.file = file.get();
-    input.dataBytes = codec::DataBytesOf(file.get());
-    return DecodeJpeg(*this, input);
-}
-
-int CJpgImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
-    if (bytes == nullptr || size == 0) {
-        return 0;
-    }
-    JpegInput input;
-    input.bytes = bytes;
-    input.size = size;
-    input.dataBytes = size;
-    return DecodeJpeg(*this, input);
+Result<void> CJpgImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
+    return DecodeJpeg(*this, file);
 }
 
 // Writes a baseline JPEG at imageQuality from an 8-bit picture (palette indices,
 // or grey values when there is no palette) or a 24-bit one (blue, green, red).
-int CJpgImageImpl::WriteImage(const std::string& fileName) {
+Result<void> CJpgImageImpl::WriteImage(const std::string& fileName) {
     const std::string& name = UseName(fileName);
     if (!HasPicture() || imageBits == nullptr || imageWidth < 1 || imageHeight < 1 ||
         imageWidth > JPEG_MAX_DIMENSION || imageHeight > JPEG_MAX_DIMENSION ||
         (imageBitCount != 8 && imageBitCount != 24) || imageRowBytes < imageWidth * (imageBitCount / 8)) {
-        return 0;
+        return Error{"Only pictures of 8 or 24 bits per pixel can be written as JPEG."};
     }
     std::array<std::uint8_t, 768> indexColours{};
     if (imageBitCount == 8) {
-        if (imagePalette && imagePalette->HasPalette()) {
-            indexColours = codec::PaletteTriples(*imagePalette);
+        if (imagePalette && !imagePalette->Empty()) {
+            for (std::size_t i = 0; i < 256; ++i) {
+                Color color = imagePalette->At(i);
+                indexColours[3 * i] = color.red;
+                indexColours[3 * i + 1] = color.green;
+                indexColours[3 * i + 2] = color.blue;
+            }
         } else {
             for (std::size_t i = 0; i < 256; ++i) {
                 indexColours[3 * i] = indexColours[3 * i + 1] = indexColours[3 * i + 2] = static_cast<std::uint8_t>(i);
@@ -286,13 +270,15 @@ int CJpgImageImpl::WriteImage(const std::string& fileName) {
     cinfo.err = InitErrorManager(errors);
     CompressGuard guard{&cinfo};
     if (!CreateCompressStage(&cinfo, &errors)) {
-        return 0;
+        return LibraryError(errors, "The JPEG picture cannot be encoded");
     }
-    codec::OutputFile out(name);
-    if (!out.IsOpen() || !WriteStage(&cinfo, &errors, out.Get(), &source, scanline.data())) {
-        return 0;
-    }
-    return out.Commit() ? 1 : 0;
+    unsigned char* encoded = nullptr;
+    unsigned long encodedSize = 0;
+    const bool done = WriteStage(&cinfo, &errors, &encoded, &encodedSize, &source, scanline.data());
+    Result<void> written = done ? platform::WriteWholeFile(name, {{encoded, encodedSize}})
+                                : LibraryError(errors, "The JPEG picture cannot be encoded");
+    std::free(encoded);
+    return written;
 }
 
 }  // namespace image

@@ -8,9 +8,8 @@ class CJpgImageImpl : public CImageFileImpl {
 public:
     using CImageFileImpl::CImageFileImpl;
 
-    int ReadImage(const std::string& fileName) override;
-    int ReadImageBytes(const std::uint8_t* bytes, std::size_t size) override;
-    int WriteImage(const std::string& fileName) override;
+    Result<void> ReadImageBytes(std::span<const std::uint8_t> file) override;
+    Result<void> WriteImage(const std::string& fileName) override;
 
     int imageQuality = 30;
 };

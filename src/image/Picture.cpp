@@ -26,6 +26,10 @@ constexpr std::array<ExtensionRow, 5> kExtensions = {{
     {"XPM", IMAGE_XPM},
 }};
 
+Error UnknownType(const std::string& name) {
+    return Error{name + " is not a picture of a kind this program knows (.bmp, .gif, .jpg or .png)."};
+}
+
 }  // namespace
 
 std::string FindExtension(const std::string& path) {
@@ -77,7 +81,7 @@ int CPicture::CreateImpl(const std::string& name, int& type) {
     }
 }
 
-int CPicture::Load(const std::string& name, int type) {
+Result<void> CPicture::Load(const std::string& name, int type) {
     int oldType = pictureType;
     pictureName = name;
     if (type == IMAGE_UNKNOWN) {
@@ -86,15 +90,15 @@ int CPicture::Load(const std::string& name, int type) {
     pictureType = type;
     if (!pictureImpl || type != oldType) {
         if (CreateImpl(pictureName, type) == 0) {
-            return 0;
+            return UnknownType(name);
         }
     }
     return pictureImpl->ReadImage(pictureName);
 }
 
-int CPicture::Save(const std::string& name, int type) {
+Result<void> CPicture::Save(const std::string& name, int type) {
     if (!pictureImpl) {
-        return 0;
+        return Error{"There is no picture to write."};
     }
     int oldType = pictureType;
     pictureName = name;
@@ -108,7 +112,7 @@ int CPicture::Save(const std::string& name, int type) {
             // Nothing can be made for the type: the picture stays as it was.
             pictureImpl = std::move(old);
             pictureType = oldType;
-            return 0;
+            return UnknownType(name);
         }
         pictureImpl->TakeOver(old.get());
     }

@@ -28,8 +28,10 @@ public:
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    int Load(const std::string& name, int type = IMAGE_UNKNOWN);
-    int Save(const std::string& name, int type = IMAGE_UNKNOWN);
+    // Reads the picture of the file `name`, its format given by `type` or by the name's extension.
+    Result<void> Load(const std::string& name, int type = IMAGE_UNKNOWN);
+    // Writes the picture as the file `name` in the format of `type` or of the name's extension.
+    Result<void> Save(const std::string& name, int type = IMAGE_UNKNOWN);
     int Create(int width, int height, int bitsPerPixel, int flags = -1);
     int CreateImpl(const std::string& name, int& type);
 

@@ -36,6 +36,10 @@ constexpr std::uint64_t kMaxPixelsPerJpegByte = 512;
 // 258-byte match in two bits.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
+// No picture file is read beyond this: none that this program can read needs
+// more bytes than the largest picture block (2 GiB) and its headers.
+constexpr std::uint64_t kMaxPictureFileBytes = (std::uint64_t{1} << 31) + 65536;
+
 // True when a picture of width x height is within the sides and pixels limits.
 constexpr bool PictureSizeAllowed(std::uint64_t width, std::uint64_t height) {
     return width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide &&

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include <png.h>
 
-#include "CodecSupport.h"
+#include "PictureLimits.h"
+#include "platform/Files.h"
 
 namespace image {
 namespace {
@@ -60,24 +62,20 @@ struct ReadStructs {
     }
 };
 
-// Where the file's bytes come from: an open file, or the bytes of a whole file
-// in memory. `dataBytes` is the size of either, for checking the header.
+// The file's bytes, read front to back.
 struct PngInput {
-    std::FILE* file = nullptr;
-    const std::uint8_t* bytes = nullptr;
-    std::size_t size = 0;
+    std::span<const std::uint8_t> bytes;
     std::size_t position = 0;
-    std::uint64_t dataBytes = 0;
 };
 
-// The library's read function for bytes in memory; running out of them is a
-// fatal error, as the end of a file is.
+// The library's read function; running out of bytes is a fatal error, as the
+// end of a file is.
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
-    if (input->size - input->position < count) {
+    if (input->bytes.size() - input->position < count) {
         png_error(png, "Read Error");
     }
-    std::memcpy(out, input->bytes + input->position, count);
+    std::memcpy(out, input->bytes.data() + input->position, count);
     input->position += count;
 }
 
@@ -85,11 +83,7 @@ bool ReadHeaderStage(png_structp png, png_infop info, PngInput* input) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
-    if (input->file != nullptr) {
-        png_init_io(png, input->file);
-    } else {
-        png_set_read_fn(png, input, ReadFromMemory);
-    }
+    png_set_read_fn(png, input, ReadFromMemory);
     png_read_info(png, info);
     return true;
 }
@@ -166,11 +160,27 @@ struct PngWriteJob {
     int paletteSize;
 };
 
-bool WriteStage(png_structp png, png_infop info, std::FILE* file, const PngWriteJob* job) {
+// The library's write function: the file is made in memory.
+void WriteToMemory(png_structp png, png_bytep bytes, png_size_t count) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    bool grown = true;
+    try {
+        out->insert(out->end(), bytes, bytes + count);
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown) {
+        png_error(png, "Out of memory");
+    }
+}
+
+void FlushMemory(png_structp) {}
+
+bool WriteStage(png_structp png, png_infop info, std::vector<std::uint8_t>* out, const PngWriteJob* job) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, out, WriteToMemory, FlushMemory);
     png_set_IHDR(png, info, job->width, job->height, job->bitDepth, job->colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (job->palette != nullptr) {
@@ -190,30 +200,32 @@ bool WriteStage(png_structp png, png_infop info, std::FILE* file, const PngWrite
 // the PNG's palette or 2, 4, 16 or 256 grey levels) or 24 bits (colour PNGs),
 // with alpha composited against the background (31, 127, 255). The PNG colour
 // type becomes imageFlags; giving the picture a palette sets bits 0 and 1.
-int DecodePng(CImageImpl& image, PngInput& input) {
+Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
+    const Error damaged{"This is not a PNG file this program can read, or it is damaged."};
     ReadStructs structs;
     structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr,
                                            PngMalloc, PngFree);
     if (structs.png == nullptr) {
-        return 0;
+        return damaged;
     }
     structs.info = png_create_info_struct(structs.png);
     if (structs.info == nullptr) {
-        return 0;
+        return damaged;
     }
     png_structp png = structs.png;
     png_infop info = structs.info;
     // The header's size is refused before anything is allocated for it.
-    png_set_user_limits(png, codec::kMaxSide, codec::kMaxSide);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    PngInput input{file};
     if (!ReadHeaderStage(png, info, &input)) {
-        return 0;
+        return damaged;
     }
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
     int bitDepth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
-    if (!codec::DimensionsAllowed(width, height) || !DataCanHoldPixels(png, info, input.dataBytes)) {
-        return 0;
+    if (!PictureSizeAllowed(width, height) || !DataCanHoldPixels(png, info, file.size())) {
+        return Error{"The PNG picture is too large."};
     }
     bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
     bool colour = !palette && (colourType & PNG_COLOR_MASK_COLOR) != 0;
@@ -230,16 +242,16 @@ int DecodePng(CImageImpl& image, PngInput& input) {
     }
 
     if (!TransformStage(png, info, bitDepth)) {
-        return 0;
+        return damaged;
     }
     std::size_t rowBytes = png_get_rowbytes(png, info);
     if (png_get_bit_depth(png, info) != 8 || png_get_channels(png, info) != (colour ? 3 : 1) ||
         rowBytes != std::size_t{width} * (colour ? 3 : 1)) {
-        return 0;
+        return damaged;
     }
     if (image.Create(static_cast<int>(width), static_cast<int>(height), colour ? 24 : 8, colourType) == 0 ||
         image.imageBits == nullptr || static_cast<std::size_t>(image.imageRowBytes) < rowBytes) {
-        return 0;
+        return Error{"The PNG picture is too large."};
     }
     if (!triples.empty()) {
         image.SetPaletteTriples(entryCount, triples.data());
@@ -252,42 +264,28 @@ int DecodePng(CImageImpl& image, PngInput& input) {
     for (png_uint_32 y = 0; y < height; ++y) {
         rows[y] = image.imageBits + std::size_t{height - 1 - y} * static_cast<std::size_t>(image.imageRowBytes);
     }
-    return ReadRowsStage(png, info, rows.data()) ? 1 : 0;
+    if (!ReadRowsStage(png, info, rows.data())) {
+        return damaged;
+    }
+    return {};
 }
 
 }  // namespace
 
-int CPngImageImpl::ReadImage(const std::string& fileName) {
-    codec::InputFile file = codec::OpenForReading(UseName(fileName));
-    if (!file) {
-        return 0;
-    }
-    PngInput input;
-    input.file = file.get();
-    input.dataBytes = codec::DataBytesOf(file.get());
-    return DecodePng(*this, input);
-}
-
-int CPngImageImpl::ReadImageBytes(const std::uint8_t* bytes, std::size_t size) {
-    if (bytes == nullptr) {
-        return 0;
-    }
-    PngInput input;
-    input.bytes = bytes;
-    input.size = size;
-    input.dataBytes = size;
-    return DecodePng(*this, input);
+Result<void> CPngImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
+    return DecodePng(*this, file);
 }
 
 // Writes a non-interlaced PNG whose colour type follows imageFlags: palette
 // pictures of 1, 2, 4 or 8 bits with the palette in PLTE, other pictures of
 // those depths as grey, 24-bit pictures as RGB. The alpha bit of the flags is
 // dropped: the rows hold no alpha (the reader composited it away).
-int CPngImageImpl::WriteImage(const std::string& fileName) {
+Result<void> CPngImageImpl::WriteImage(const std::string& fileName) {
     const std::string& name = UseName(fileName);
+    const Error unwritable{"Only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG."};
     if (!HasPicture() || imageBits == nullptr || imageWidth < 1 || imageHeight < 1 ||
         static_cast<std::int64_t>(imageRowBytes) * 8 < static_cast<std::int64_t>(imageWidth) * imageBitCount) {
-        return 0;
+        return unwritable;
     }
     PngWriteJob job{imageBits,
                     static_cast<std::size_t>(imageRowBytes),
@@ -310,14 +308,12 @@ int CPngImageImpl::WriteImage(const std::string& fileName) {
             job.colourType = PNG_COLOR_TYPE_GRAY;
             break;
         }
-        if (!imagePalette || !imagePalette->HasPalette()) {
-            return 0;
+        if (!imagePalette || imagePalette->Empty()) {
+            return unwritable;
         }
-        {
-            std::array<std::uint8_t, 768> triples = codec::PaletteTriples(*imagePalette);
-            for (std::size_t i = 0; i < plte.size(); ++i) {
-                plte[i] = png_color{triples[3 * i], triples[3 * i + 1], triples[3 * i + 2]};
-            }
+        for (std::size_t i = 0; i < plte.size(); ++i) {
+            Color color = imagePalette->At(i);
+            plte[i] = png_color{color.red, color.green, color.blue};
         }
         job.colourType = PNG_COLOR_TYPE_PALETTE;
         job.palette = plte.data();
@@ -325,23 +321,24 @@ int CPngImageImpl::WriteImage(const std::string& fileName) {
         job.paletteSize = 1 << imageBitCount;
         break;
     default:
-        return 0;
+        return unwritable;
     }
 
+    const Error failed{"The PNG picture cannot be encoded."};
     WriteStructs structs;
     structs.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
     if (structs.png == nullptr) {
-        return 0;
+        return failed;
     }
     structs.info = png_create_info_struct(structs.png);
     if (structs.info == nullptr) {
-        return 0;
+        return failed;
     }
-    codec::OutputFile out(name);
-    if (!out.IsOpen() || !WriteStage(structs.png, structs.info, out.Get(), &job)) {
-        return 0;
+    std::vector<std::uint8_t> encoded;
+    if (!WriteStage(structs.png, structs.info, &encoded, &job)) {
+        return failed;
     }
-    return out.Commit() ? 1 : 0;
+    return platform::WriteWholeFile(name, {encoded});
 }
 
 }  // namespace image

@@ -12,7 +12,8 @@ constexpr std::size_t kHeaderNameSize = 32;
 constexpr std::array<char, 4> kDatabaseType{'m', 'a', 'p', 's'};
 constexpr std::array<char, 4> kDatabaseCreator{'Q', 'm', 'v', 't'};
 
-// The 78-byte header of a Palm database, numbers in host order.
+// The 78-byte header of a Palm database, numbers in host order; in the file
+// big-endian, in the order of Fields.
 struct DatabaseHeader {
     std::array<char, kHeaderNameSize> name{};
     std::uint16_t attributes = 0;
@@ -28,6 +29,13 @@ struct DatabaseHeader {
     std::uint32_t uniqueIDSeed = 0;
     std::uint32_t nextRecordListID = 0;
     std::uint16_t numRecords = 0;
+
+    template <class Cursor, class Self>
+    static void Fields(Cursor& c, Self& h) {
+        c(h.name, h.attributes, h.version, h.creationDate, h.modificationDate, h.lastBackupDate,
+          h.modificationNumber, h.appInfoOffset, h.sortInfoOffset, h.type, h.creator, h.uniqueIDSeed,
+          h.nextRecordListID, h.numRecords);
+    }
 };
 
 // One entry of the record list. The low four bits of the attributes are the
@@ -36,11 +44,11 @@ struct RecordEntry {
     std::uint32_t offset = 0;
     std::uint8_t attributes = 0;
     std::array<std::uint8_t, 3> uniqueID{};
-};
 
-void EncodeHeader(const DatabaseHeader& header, std::uint8_t* out);
-void DecodeHeader(const std::uint8_t* in, DatabaseHeader& header);
-void EncodeEntry(const RecordEntry& entry, std::uint8_t* out);
-void DecodeEntry(const std::uint8_t* in, RecordEntry& entry);
+    template <class Cursor, class Self>
+    static void Fields(Cursor& c, Self& e) {
+        c(e.offset, e.attributes, e.uniqueID);
+    }
+};
 
 }  // namespace mapdb

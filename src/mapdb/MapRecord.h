@@ -3,33 +3,28 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/ByteBlock.h"
+#include "platform/ByteCursor.h"
 
 namespace mapdb {
 
-// Flag bits of a map in memory form: the file's 16 flag bits in reverse order,
-// so the file's top bit (compressed) is bit 0 here. FlipFlagBits converts.
-constexpr std::uint16_t kCompressed = 1;
-constexpr std::uint16_t kHasColorTable = 2;
+// Flag bits of a map's bitmap header; the others are kept as read.
+constexpr std::uint16_t kCompressed = 0x8000;
+constexpr std::uint16_t kHasColorTable = 0x4000;
 
 constexpr std::size_t kMapFieldsSize = 44;
 constexpr std::size_t kMapNameSize = 12;
 constexpr std::size_t kMaxMapNameLength = kMapNameSize - 1;
-
-// Reverses the order of the 16 bits; its own inverse.
-std::uint16_t FlipFlagBits(std::uint16_t flags);
 
 // The Palm bitmap header of a map (record bytes 28 to 43), numbers in host order.
 struct BitmapHeader {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint16_t rowBytes = 0;
-    std::uint16_t flags = 0;  // memory bit order
+    std::uint16_t flags = 0;
     std::uint8_t pixelSize = 0;
     std::uint8_t version = 2;
     std::array<std::uint8_t, 2> nextDepthOffset{};  // file bytes, carried unchanged
@@ -40,15 +35,21 @@ struct BitmapHeader {
 
 // One map: a record of the maps database in memory form. `data` holds the bitmap
 // data exactly as in the file (colour table, then pixel rows, plain or
-// compressed), its own or a view of the file it was read from; a map without
-// data is one whose picture was refused.
+// compressed). In the file the fields come first, big-endian, in the order of
+// Fields.
 struct MapRecord : BitmapHeader {
     std::array<char, kMapNameSize> name{};
     std::int32_t topLeftLat = 0;
     std::int32_t topLeftLon = 0;
     std::int32_t bottomRightLat = 0;
     std::int32_t bottomRightLon = 0;
-    std::optional<platform::ByteBlock> data;
+    std::vector<std::uint8_t> data;
+
+    template <class Cursor, class Self>
+    static void Fields(Cursor& c, Self& m) {
+        c(m.name, m.topLeftLat, m.topLeftLon, m.bottomRightLat, m.bottomRightLon, m.width, m.height, m.rowBytes,
+          m.flags, m.pixelSize, m.version, m.nextDepthOffset, m.transparentIndex, m.compressionType, m.reserved);
+    }
 
     bool IsCompressed() const { return (flags & kCompressed) != 0; }
     bool HasColorTable() const { return (flags & kHasColorTable) != 0; }
@@ -73,12 +74,10 @@ std::uint64_t BitmapDataBytes(const MapRecord& map);
 std::uint32_t GetBitmapDataSize(const MapRecord& map);
 std::uint32_t GetRecordSize(const MapRecord& map);
 
-// The 44 bytes of fields of a map in file form.
-void EncodeMapFields(const MapRecord& map, std::uint8_t* out);
-// Fills the fields of `map` from 44 bytes in file form.
-void DecodeMapFields(const std::uint8_t* in, MapRecord& map);
-// The whole record in file form: the fields, then GetBitmapDataSize bytes of data
-// (zeros where the data buffer is shorter than the size rules say).
+// Writes the whole record in file form: the fields, then BitmapDataBytes bytes
+// of data (zeros where the data is shorter than the size rules say).
+void WriteMapRecord(platform::ByteWriter& out, const MapRecord& map);
+// The same as a block of its own.
 std::vector<std::uint8_t> EncodeMapRecord(const MapRecord& map);
 
 }  // namespace mapdb

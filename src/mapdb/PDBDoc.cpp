@@ -1,12 +1,14 @@
 #include "PDBDoc.h"
 
 #include <algorithm>
-#include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <new>
 #include <numeric>
 
-#include "platform/UserInterface.h"
+#include "platform/Files.h"
 
 namespace mapdb {
 
@@ -32,19 +34,6 @@ bool KeyBefore(float a, float b) {
         return false;
     }
     return std::isnan(b) || a < b;
-}
-
-// Discards `count` bytes of the archive; false when it ends first.
-bool Skip(platform::CArchive& archive, std::uint64_t count) {
-    std::uint8_t scratch[4096];
-    while (count > 0) {
-        std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof scratch));
-        if (archive.Read(scratch, piece) != piece) {
-            return false;
-        }
-        count -= piece;
-    }
-    return true;
 }
 
 }  // namespace
@@ -74,137 +63,102 @@ void CPDBDoc::Empty() {
     maps.clear();
 }
 
-void CPDBDoc::Refuse() {
-    platform::GetUserInterface().MessageBox(kWrongFileTitle, kWrongFileText);
+Error CPDBDoc::Refuse() {
     Empty();
+    return Error{kWrongFileText, kWrongFileTitle};
 }
 
-bool CPDBDoc::ReadDatabase(platform::CArchive& archive) {
+Result<void> CPDBDoc::ReadDatabase(std::span<const std::uint8_t> file) {
     Empty();
-    std::uint8_t bytes[kHeaderSize];
+    platform::ByteReader reader(file, platform::Endian::kBig);
     DatabaseHeader read;
-    if (archive.Read(bytes, kHeaderSize) != kHeaderSize) {
-        Refuse();
-        return false;
+    DatabaseHeader::Fields(reader, read);
+    if (!reader || read.type != kDatabaseType || read.creator != kDatabaseCreator) {
+        return Refuse();
     }
-    DecodeHeader(bytes, read);
-    if (read.type != kDatabaseType || read.creator != kDatabaseCreator) {
-        Refuse();
-        return false;
-    }
-    const std::uint64_t length = archive.GetLength();
-    // The whole record list in one read.
     std::vector<RecordEntry> list(read.numRecords);
-    std::vector<std::uint8_t> rawList(kEntrySize * list.size());
-    if (archive.Read(rawList.data(), rawList.size()) != rawList.size()) {
-        Refuse();
-        return false;
+    for (RecordEntry& entry : list) {
+        RecordEntry::Fields(reader, entry);
     }
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        DecodeEntry(rawList.data() + kEntrySize * i, list[i]);
-    }
+    const std::uint64_t length = file.size();
     auto endOf = [&](std::size_t i) -> std::uint64_t { return i < list.size() ? list[i].offset : length; };
-
     // Whatever stands between the list and the first record (the two zero bytes,
     // an application-info or sort-info block) is skipped.
-    std::uint64_t first = endOf(0);
-    if (first < archive.GetPosition() || first > length || !Skip(archive, first - archive.GetPosition())) {
-        Refuse();
-        return false;
+    if (!reader || endOf(0) < reader.Position() || !reader.Seek(endOf(0))) {
+        return Refuse();
     }
     std::vector<MapRecord> readMaps(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        std::uint8_t fields[kMapFieldsSize];
-        if (archive.Read(fields, kMapFieldsSize) != kMapFieldsSize) {
-            Refuse();
-            return false;
-        }
         MapRecord& map = readMaps[i];
-        DecodeMapFields(fields, map);
-        std::uint64_t end = endOf(i + 1);
-        if (end < archive.GetPosition() || end > length) {
-            Refuse();
-            return false;
+        MapRecord::Fields(reader, map);
+        const std::uint64_t end = endOf(i + 1);
+        if (!reader || end < reader.Position() || end > length) {
+            return Refuse();
         }
-        map.data = archive.ReadBlock(static_cast<std::size_t>(end - archive.GetPosition()));
-        if (!map.data) {
-            Refuse();
-            return false;
-        }
+        auto data = reader.Take(static_cast<std::size_t>(end - reader.Position()));
+        map.data.assign(data.begin(), data.end());
     }
     header = read;
     entries = std::move(list);
     maps = std::move(readMaps);
-    return true;
+    return {};
 }
 
-void CPDBDoc::WriteDatabase(platform::CArchive& archive) {
+Result<std::vector<std::uint8_t>> CPDBDoc::WriteDatabase(const std::string& fileTitle) {
     header.modificationDate = now();
-    const std::string& title = archive.GetFileTitle();
-    std::string name = title.substr(0, title.find('.'));
+    std::string name = fileTitle.substr(0, fileTitle.find('.'));
     name.resize(std::min(name.size(), kHeaderNameSize - 1));
     std::copy(name.begin(), name.end(), header.name.begin());
     header.name[name.size()] = '\0';
     header.version = 0;
     SortByScale();
 
-    const std::size_t count = header.numRecords;
-    std::vector<std::uint8_t> bytes(kHeaderSize + kEntrySize * count + 2, 0);
-    EncodeHeader(header, bytes.data());
-    std::uint64_t offset = bytes.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    std::uint64_t offset = kHeaderSize + kEntrySize * maps.size() + 2;
+    for (std::size_t i = 0; i < maps.size(); ++i) {
         if (offset > UINT32_MAX) {
-            throw platform::ArchiveError("the database is larger than 4 GiB, which its record list cannot address");
+            return Error{"the database is larger than 4 GiB, which its record list cannot address"};
         }
         entries[i].offset = static_cast<std::uint32_t>(offset);
-        EncodeEntry(entries[i], bytes.data() + kHeaderSize + kEntrySize * i);
         offset += kMapFieldsSize + BitmapDataBytes(maps[i]);
     }
-    archive.Write(bytes.data(), bytes.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        const MapRecord& map = maps[i];
-        std::uint8_t fields[kMapFieldsSize];
-        EncodeMapFields(map, fields);
-        archive.Write(fields, kMapFieldsSize);
-        std::uint64_t dataSize = BitmapDataBytes(map);
-        std::size_t held = map.data ? static_cast<std::size_t>(std::min<std::uint64_t>(dataSize, map.data->size())) : 0;
-        if (held != 0) {
-            archive.Write(map.data->data(), held);
-        }
-        // Data shorter than the size rules say is padded with zeros, written
-        // in pieces: the rules can claim gigabytes that the map does not hold.
-        static const std::array<std::uint8_t, 65536> kZeros{};
-        for (std::uint64_t left = dataSize - held; left > 0;) {
-            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kZeros.size()));
-            archive.Write(kZeros.data(), piece);
-            left -= piece;
-        }
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(offset));
+    platform::ByteWriter out(bytes, platform::Endian::kBig);
+    DatabaseHeader::Fields(out, header);
+    for (const RecordEntry& entry : entries) {
+        RecordEntry::Fields(out, entry);
     }
-    // The views are told once the file is complete: a save whose last step
-    // fails gives the document back as it was, and nothing to show.
-    archive.Flush();
-    UpdateAllViews(nullptr);
+    out.Zeros(2);
+    for (const MapRecord& map : maps) {
+        WriteMapRecord(out, map);
+    }
+    return bytes;
 }
 
-void CPDBDoc::Store(platform::CArchive& archive) {
+Result<void> CPDBDoc::OnSaveDocument(const std::string& path) {
     // A failed save leaves the document exactly as it was.
-    DatabaseHeader savedHeader = header;
-    std::vector<RecordEntry> savedEntries = entries;
-    std::vector<std::size_t> order(maps.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
+    const DatabaseHeader savedHeader = header;
+    const std::vector<RecordEntry> savedEntries = entries;
+    const std::vector<std::size_t> order = SortByScale();
+    Result<void> saved;
     try {
-        order = SortByScale();
-        WriteDatabase(archive);
-    } catch (...) {
+        Result<std::vector<std::uint8_t>> file = WriteDatabase(platform::FileNameOfPath(path));
+        saved = file ? SaveFile(path, *file) : file.error();
+    } catch (const std::bad_alloc&) {
+        saved = Error{"cannot write " + path + ": " + std::strerror(ENOMEM)};
+    }
+    if (!saved) {
         std::vector<MapRecord> restored(maps.size());
         for (std::size_t k = 0; k < order.size(); ++k) {
             restored[order[k]] = std::move(maps[k]);
         }
         maps = std::move(restored);
-        entries = std::move(savedEntries);
+        entries = savedEntries;
         header = savedHeader;
-        throw;
+        return saved;
     }
+    UpdateAllViews(nullptr);
+    return {};
 }
 
 bool CPDBDoc::AddMap(MapRecord map, const RecordEntry& entry) {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "DatabaseHeader.h"
@@ -9,6 +11,9 @@
 #include "platform/Document.h"
 
 namespace mapdb {
+
+using platform::Error;
+using platform::Result;
 
 constexpr std::size_t kMaxMaps = 65535;
 
@@ -22,12 +27,18 @@ public:
 
     bool OnNewDocument() override;
 
-    // Reads a whole database; false (after the "Wrong file" notice) when the file
-    // is not a maps database or is inconsistent. The document is then empty.
-    bool ReadDatabase(platform::CArchive& archive);
-    // Writes the whole database, sorted, named after the archive's file title, and
-    // flushes the archive. Throws platform::ArchiveError when the archive fails.
-    void WriteDatabase(platform::CArchive& archive);
+    // Reads a whole database from the bytes of its file; the "Wrong file"
+    // error when they are not a maps database or are inconsistent. The
+    // document is then empty.
+    Result<void> ReadDatabase(std::span<const std::uint8_t> file);
+    // Sorts the maps, dates the header and names it after the file's title,
+    // and returns the file: the header, the record list with every record's
+    // offset, and the records. An error (the document sorted and dated all
+    // the same) when the records lie beyond what 32-bit offsets address.
+    Result<std::vector<std::uint8_t>> WriteDatabase(const std::string& fileTitle);
+    // Saves the database to `path`. When the file cannot be written, the
+    // document is left exactly as it was (order, header and entries).
+    Result<void> OnSaveDocument(const std::string& path) override;
 
     std::uint16_t GetMapCount() const { return header.numRecords; }
     MapRecord& GetMap(std::size_t i) { return maps.at(i); }
@@ -48,12 +59,12 @@ public:
     void SetClock(std::function<std::uint32_t()> clock) { now = std::move(clock); }
 
 protected:
-    bool Load(platform::CArchive& archive) override { return ReadDatabase(archive); }
-    void Store(platform::CArchive& archive) override;
+    Result<void> Load(std::span<const std::uint8_t> file) override { return ReadDatabase(file); }
 
 private:
     void Empty();
-    void Refuse();
+    // Empties the document; the error of a file that is no maps database.
+    Error Refuse();
 
     DatabaseHeader header;
     std::vector<RecordEntry> entries;

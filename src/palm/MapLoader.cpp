@@ -1,30 +1,23 @@
 #include "MapLoader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <memory>
-#include <optional>
-#include <stdlib.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <vector>
 
 #include "mapdb/Coordinates.h"
 #include "palm/PalmBitmap.h"
-#include "palm/PalmDialogs.h"
+#include "platform/Files.h"
 
 namespace palm {
 
 namespace {
 
-using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// No picture a map can be made of comes near this size: 65,535 rows of 65,536 bytes and headers.
-constexpr std::uint64_t kMaxPictureFileSize = (std::uint64_t{1} << 32) + (std::uint64_t{1} << 20);
 // Side-file lines are short; the rest of a longer line is not read.
 constexpr std::size_t kMaxSideLine = 4096;
+// A side file holds two short lines; a larger file is none.
+constexpr std::uint64_t kMaxSideFileSize = 1 << 20;
 
 constexpr std::string_view kNumberCharacters = "1234567890.-";
 constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
@@ -46,26 +39,16 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-// One line without its line break (LF or CR LF), its characters taken from
-// `next` (EOF at the end); false when there were none.
-template <class NextChar>
-bool ReadLine(NextChar next, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = next()) != EOF) {
-        any = true;
-        if (c == '\n') {
-            break;
-        }
-        if (line.size() < kMaxSideLine) {
-            line.push_back(static_cast<char>(c));
-        }
-    }
+// The next line of `text` without its line break (LF or CR LF), cut to
+// kMaxSideLine characters; `text` moves on past it.
+std::string NextLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, std::min(end, kMaxSideLine));
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+        line.remove_suffix(1);
     }
-    return any;
+    return std::string(line);
 }
 
 // The two corner values of one side-file line.
@@ -76,118 +59,6 @@ std::pair<std::int32_t, std::int32_t> ParseSideLine(const std::string& line) {
     std::string_view rest = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
     std::string_view second = rest.substr(0, rest.find(','));
     return {mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(first))), mapdb::DegreesToUnits(mapdb::ReadDecimal(Trim(second)))};
-}
-
-// Sets the corners from the two lines of a side file.
-void SetCorners(mapdb::MapRecord& map, const std::string& first, const std::string& second) {
-    auto [topLeftLat, topLeftLon] = ParseSideLine(first);
-    auto [bottomRightLat, bottomRightLon] = ParseSideLine(second);
-    map.topLeftLat = topLeftLat;
-    map.topLeftLon = topLeftLon;
-    map.bottomRightLat = bottomRightLat;
-    map.bottomRightLon = bottomRightLon;
-}
-
-enum class SideFile { kRead, kMissing, kUnreadable };
-
-SideFile ReadSideFileAt(mapdb::MapRecord& map, const std::string& path, int& error) {
-    File file(std::fopen(path.c_str(), "r"), &std::fclose);
-    if (!file) {
-        error = errno;
-        return error == ENOENT || error == ENOTDIR ? SideFile::kMissing : SideFile::kUnreadable;
-    }
-    auto next = [&file] { return std::fgetc(file.get()); };
-    std::string first;
-    std::string second;
-    ReadLine(next, first);
-    ReadLine(next, second);
-    if (std::ferror(file.get())) {
-        error = errno != 0 ? errno : EIO;
-        return SideFile::kUnreadable;
-    }
-    SetCorners(map, first, second);
-    return SideFile::kRead;
-}
-
-// Sets the corners of a converted map from its side file, or when there is
-// none from the coordinates dialog. `readSide` reads the side file; a side
-// file that cannot be read leaves the map without data.
-template <class ReadSide>
-void PlaceMap(mapdb::MapRecord& map, ReadSide readSide) {
-    if (!map.data) {
-        return;
-    }
-    switch (readSide(map)) {
-        case SideFile::kRead:
-            return;
-        case SideFile::kUnreadable:
-            map.data.reset();
-            return;
-        case SideFile::kMissing:
-            break;
-    }
-
-    // 10° N 10° W to 10° S 10° E until the user says otherwise.
-    map.topLeftLat = 36000000;
-    map.topLeftLon = -36000000;
-    map.bottomRightLat = -36000000;
-    map.bottomRightLon = 36000000;
-    CCoordinatesDlg dialog;
-    dialog.topLeftLatitude = "N 10";
-    dialog.topLeftLongitude = "W 10";
-    dialog.bottomRightLatitude = mapdb::FormatDegrees(map.bottomRightLat);
-    dialog.bottomRightLongitude = mapdb::FormatDegrees(map.bottomRightLon);
-    platform::GetUserInterface().DoModal(dialog);
-
-    map.topLeftLat = ParseCoordinate(dialog.topLeftLatitude, "Ss");
-    map.bottomRightLat = ParseCoordinate(dialog.bottomRightLatitude, "Ss");
-    map.topLeftLon = ParseCoordinate(dialog.topLeftLongitude, "Ww");
-    map.bottomRightLon = ParseCoordinate(dialog.bottomRightLongitude, "Ww");
-}
-
-// The whole file as bytes; none with `error` set when it cannot be read, and
-// EFBIG when it is larger than any picture a map can be made of.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, int& error) {
-    File file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        error = errno;
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            error = EISDIR;
-            return std::nullopt;
-        }
-        if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > kMaxPictureFileSize) {
-            error = EFBIG;
-            return std::nullopt;
-        }
-    }
-    std::vector<std::uint8_t> bytes;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        // The size the file has now in one read; whatever it gains meanwhile in pieces below.
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-        if (std::ferror(file.get())) {
-            error = errno != 0 ? errno : EIO;
-            return std::nullopt;
-        }
-    }
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-        if (bytes.size() + got > kMaxPictureFileSize) {
-            error = EFBIG;
-            return std::nullopt;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    if (std::ferror(file.get())) {
-        error = errno != 0 ? errno : EIO;
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -238,57 +109,46 @@ std::int32_t ParseCoordinate(const std::string& text, const std::string& negativ
     return mapdb::TruncateToInt32(total);
 }
 
-bool ReadSideFile(mapdb::MapRecord& map, const std::string& path) {
-    int error = 0;
-    return ReadSideFileAt(map, path, error) == SideFile::kRead;
+void PlaceMap(mapdb::MapRecord& map, const Corners& corners) {
+    map.topLeftLat = corners.topLeftLat;
+    map.topLeftLon = corners.topLeftLon;
+    map.bottomRightLat = corners.bottomRightLat;
+    map.bottomRightLon = corners.bottomRightLon;
 }
 
-void ReadSideText(mapdb::MapRecord& map, std::string_view text) {
-    std::size_t at = 0;
-    auto next = [&] { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; };
-    std::string first;
-    std::string second;
-    ReadLine(next, first);
-    ReadLine(next, second);
-    SetCorners(map, first, second);
-}
-
-void LoadMapFromBmp(mapdb::MapRecord& map, const std::string& path) {
-    int error = 0;
-    auto bytes = ReadWholeFile(path, error);
-    if (!bytes) {
-        if (error == EFBIG) {
-            ShowUnsupportedFormat();
-        } else {
-            ShowFileError("Cannot open", path, error);
-        }
-        return;
+Result<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path) {
+    auto bytes = platform::ReadWholeFile(path, kMaxBitmapFileSize);
+    if (!bytes && bytes.error().code == EFBIG) {
+        return UnsupportedFormat();
     }
-    map.SetName(MapNameFromPath(path));
-    BuildPalmBitmap(map, bytes->data(), bytes->size());
-    bytes.reset();
-    PlaceMap(map, [&path](mapdb::MapRecord& placed) {
-        const std::string sidePath = SideFilePath(path);
-        int sideError = 0;
-        SideFile side = ReadSideFileAt(placed, sidePath, sideError);
-        if (side == SideFile::kUnreadable) {
-            ShowFileError("Cannot open", sidePath, sideError);
-        }
-        return side;
-    });
+    return bytes ? bytes : platform::FileError("Cannot open", path, bytes.error());
 }
 
-void LoadMapFromBmpBytes(mapdb::MapRecord& map, const std::string& path, const std::uint8_t* bytes,
-                         std::size_t length, const std::optional<std::string>& sideText) {
-    map.SetName(MapNameFromPath(path));
-    BuildPalmBitmap(map, bytes, length);
-    PlaceMap(map, [&sideText](mapdb::MapRecord& placed) {
-        if (!sideText) {
-            return SideFile::kMissing;
+Result<std::optional<Corners>> ReadSideFile(const std::string& path) {
+    auto text = platform::ReadWholeFile(path, kMaxSideFileSize);
+    if (!text) {
+        const int error = text.error().code;
+        if (error == ENOENT || error == ENOTDIR) {
+            return std::optional<Corners>();
         }
-        ReadSideText(placed, *sideText);
-        return SideFile::kRead;
-    });
+        return platform::FileError("Cannot open", path, text.error());
+    }
+    return std::optional(ReadSideText(std::string_view(reinterpret_cast<const char*>(text->data()), text->size())));
+}
+
+Corners ReadSideText(std::string_view text) {
+    auto [topLeftLat, topLeftLon] = ParseSideLine(NextLine(text));
+    auto [bottomRightLat, bottomRightLon] = ParseSideLine(NextLine(text));
+    return {topLeftLat, topLeftLon, bottomRightLat, bottomRightLon};
+}
+
+CornerTexts ProposedCorners() {
+    return {"N 10", "W 10", mapdb::FormatDegrees(-36000000), mapdb::FormatDegrees(36000000)};
+}
+
+Corners ParseCorners(const CornerTexts& texts) {
+    return {ParseCoordinate(texts.topLeftLatitude, "Ss"), ParseCoordinate(texts.topLeftLongitude, "Ww"),
+            ParseCoordinate(texts.bottomRightLatitude, "Ss"), ParseCoordinate(texts.bottomRightLongitude, "Ww")};
 }
 
 }  // namespace palm

@@ -1,34 +1,56 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mapdb/MapRecord.h"
+#include "platform/Result.h"
 
 namespace palm {
 
-// Loads the Windows bitmap file at `path` into `map`, a fresh record: names the
-// map after the file, converts the picture (BuildPalmBitmap, with its dialog) and
-// sets the four corners from the side file beside the picture or, when there is
-// none, from CCoordinatesDlg. Afterwards `data` is set only when everything
-// succeeded; a picture that cannot be read, a picture that is refused and a side
-// file that exists but cannot be read leave it empty, each after a notice.
-void LoadMapFromBmp(mapdb::MapRecord& map, const std::string& path);
-// The same for a bitmap file already in memory: `path` names the map, and
-// `sideText` is the text of its side file (none: there is no side file).
-void LoadMapFromBmpBytes(mapdb::MapRecord& map, const std::string& path, const std::uint8_t* bytes,
-                         std::size_t length, const std::optional<std::string>& sideText);
+using platform::Error;
+using platform::Result;
 
-// Sets the four corners from a side file of two lines, "latitude,longitude" of
-// the top-left and of the bottom-right corner, in decimal degrees (a missing
-// line or value reads as 0). Returns false, changing nothing, when the file
-// cannot be opened or read.
-bool ReadSideFile(mapdb::MapRecord& map, const std::string& path);
+// The four corner values of a map, in milliseconds of arc.
+struct Corners {
+    std::int32_t topLeftLat = 0;
+    std::int32_t topLeftLon = 0;
+    std::int32_t bottomRightLat = 0;
+    std::int32_t bottomRightLon = 0;
+};
+
+// The four corners as the user types them in the coordinates dialog.
+struct CornerTexts {
+    std::string topLeftLatitude;
+    std::string topLeftLongitude;
+    std::string bottomRightLatitude;
+    std::string bottomRightLongitude;
+};
+
+void PlaceMap(mapdb::MapRecord& map, const Corners& corners);
+
+// The largest bitmap file read for a map: 65,535 rows of 65,536 bytes and headers.
+constexpr std::uint64_t kMaxBitmapFileSize = (std::uint64_t{1} << 32) + (std::uint64_t{1} << 20);
+// The bitmap file at `path`, whole: "Cannot open the file PATH:\nREASON" when
+// it cannot be read, "Unsuported format" when it is larger than any picture a
+// map can be made of.
+Result<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path);
+
+// The corners of a side file of two lines, "latitude,longitude" of the
+// top-left and of the bottom-right corner, in decimal degrees (a missing line
+// or value reads as 0). None when there is no side file; "Cannot open the
+// file PATH:\nREASON" when it exists but cannot be read.
+Result<std::optional<Corners>> ReadSideFile(const std::string& path);
 // The same for the text of a side file.
-void ReadSideText(mapdb::MapRecord& map, std::string_view text);
+Corners ReadSideText(std::string_view text);
+
+// The texts the coordinates dialog proposes: 10° N 10° W to 10° S 10° E.
+CornerTexts ProposedCorners();
+// The corners the four texts give (ParseCoordinate).
+Corners ParseCorners(const CornerTexts& texts);
 
 // A typed coordinate in milliseconds of arc: up to three numbers (degrees,
 // minutes, seconds) separated by anything but digits, "." and "-". A leading

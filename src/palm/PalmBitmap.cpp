@@ -3,91 +3,15 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <optional>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
-#include "image/Dib.h"
-#include "palm/PalmDialogs.h"
 #include "palm/PixelOps.h"
 #include "platform/ByteOrder.h"
-#include "platform/LogicalPalette.h"
 
 namespace palm {
 
 namespace {
 
 constexpr std::array<unsigned, 4> kDepths{1, 2, 4, 8};
-
-// A source picture: rows of `bitCount` bits per pixel padded to 32 bits,
-// either where they lie in the file image or in a block decoded from it.
-struct SourcePicture {
-    std::optional<image::DibBlock> decoded;  // only for run-length encoded files
-    const std::uint8_t* firstRow = nullptr;  // the first row stored
-    unsigned bitCount = 0;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    bool topDown = false;
-    std::size_t stride = 0;
-    std::vector<Rgb> colors;  // 2^bitCount entries; black where the file holds none
-};
-
-// Parses the file image with the bitmap reader and checks that it is a picture a
-// map can be made of; none when it is not. Rows stored plainly are read where
-// they are; only encoded ones are decoded into a block first.
-std::optional<SourcePicture> ReadPicture(const std::uint8_t* bytes, std::size_t length) {
-    if (bytes == nullptr || length < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
-        return std::nullopt;
-    }
-    SourcePicture picture;
-    image::DibBlock headerBlock;
-    if (auto view = image::ViewBmpInMemory(bytes, length)) {
-        headerBlock = std::move(view->header);
-        picture.firstRow = view->rows;
-        picture.topDown = view->topDown;
-    } else {
-        picture.decoded = image::LoadBmpFromMemory(bytes, length);
-        if (!picture.decoded || picture.decoded->size() < image::kInfoHeaderSize) {
-            return std::nullopt;
-        }
-    }
-    // Both blocks have the same header and colour table; only the decoded one holds rows.
-    const image::DibBlock& block = picture.decoded ? *picture.decoded : headerBlock;
-    const auto header = image::BitmapInfoHeader::Read(block);
-    if (header.biBitCount != 1 && header.biBitCount != 4 && header.biBitCount != 8) {
-        return std::nullopt;
-    }
-    std::int64_t height = header.biHeight;
-    if (header.biWidth < 0 || header.biWidth > std::int32_t{kMaxMapSide} || height < -std::int64_t{kMaxMapSide} ||
-        height > std::int64_t{kMaxMapSide}) {
-        return std::nullopt;
-    }
-    picture.bitCount = header.biBitCount;
-    picture.width = static_cast<std::uint32_t>(header.biWidth);
-    picture.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
-    picture.topDown = picture.topDown || height < 0;
-    picture.stride = AlignedRowBytes(picture.width, picture.bitCount, 32);
-    const std::size_t pixelOffset = image::DibPixelOffset(block);
-    if (picture.decoded) {
-        // The reader promises the rows are there; a short block is refused all the same.
-        if (pixelOffset > block.size() ||
-            (block.size() - pixelOffset) / std::max<std::size_t>(picture.stride, 1) < picture.height) {
-            return std::nullopt;
-        }
-        picture.firstRow = block.data() + pixelOffset;
-    }
-    const std::size_t tableEnd = std::min(pixelOffset, block.size());
-    std::size_t tableEntries = std::min<std::size_t>(image::DibColorCount(block), std::size_t{1} << picture.bitCount);
-    tableEntries = std::min(tableEntries, (tableEnd - std::min(tableEnd, image::kInfoHeaderSize)) / 4);
-    picture.colors.assign(std::size_t{1} << picture.bitCount, Rgb{});
-    for (std::size_t i = 0; i < tableEntries; ++i) {
-        const std::uint8_t* entry = block.data() + image::kInfoHeaderSize + 4 * i;
-        picture.colors[i] = Rgb{entry[2], entry[1], entry[0]};
-    }
-    return picture;
-}
 
 template <unsigned SourceBits>
 inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
@@ -193,79 +117,8 @@ void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t widt
 
 using RowConverter = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t, const RowTables&);
 
-#if defined(__x86_64__)
-#define PLANDREL_WIDE_CONVERSION 1
-// From 8 bits to fewer, 64 pixels at a time on processors that look bytes up
-// in a 256-byte table held in four vector registers (AVX-512 VBMI): the
-// values are then packed into place by multiply-adds (2 and 4 bits) or
-// gathered as the bits of a mask (1 bit). The rest of the row goes as above.
-template <unsigned DestBits>
-[[gnu::target("avx512f,avx512bw,avx512vbmi")]] void ConvertRowWide(const std::uint8_t* source, std::uint8_t* dest,
-                                                                  std::size_t width, const RowTables& rowTables) {
-    const std::uint8_t* table = rowTables.values.data();
-    const __m512i table0 = _mm512_loadu_si512(table);
-    const __m512i table1 = _mm512_loadu_si512(table + 64);
-    const __m512i table2 = _mm512_loadu_si512(table + 128);
-    const __m512i table3 = _mm512_loadu_si512(table + 192);
-    // Each group of eight bytes in reverse order: the mask of the reversed
-    // values has the first pixel of each eight in the top bit of its byte.
-    alignas(64) std::array<std::uint8_t, 64> reverseEights{};
-    for (unsigned i = 0; i < 64; ++i) {
-        reverseEights[i] = static_cast<std::uint8_t>((i & ~7u) | (7u - (i & 7u)));
-    }
-    const __m512i reverse = _mm512_load_si512(reverseEights.data());
-    // The zero-masking forms with every lane kept: the plain ones leave GCC 12
-    // warning about their undefined pass-through operand.
-    constexpr __mmask64 kAll64 = ~__mmask64{0};
-    constexpr __mmask32 kAll32 = ~__mmask32{0};
-    constexpr __mmask16 kAll16 = 0xFFFF;
-    std::size_t x = 0;
-    for (; x + 64 <= width; x += 64) {
-        const __m512i index = _mm512_loadu_si512(source + x);
-        const __m512i low = _mm512_permutex2var_epi8(table0, index, table1);
-        const __m512i high = _mm512_permutex2var_epi8(table2, index, table3);
-        const __m512i values = _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
-        if constexpr (DestBits == 4) {
-            // 16 × first + second in each 16-bit word, then one byte per word.
-            const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x0110));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest), _mm512_maskz_cvtepi16_epi8(kAll32, pairs));
-            dest += 32;
-        } else if constexpr (DestBits == 2) {
-            // 4 × first + second per word, 16 × that + the next pair per 32 bits.
-            const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x0104));
-            const __m512i quads = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010010));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), _mm512_maskz_cvtepi32_epi8(kAll16, quads));
-            dest += 16;
-        } else {
-            const __m512i reversed = _mm512_maskz_permutexvar_epi8(kAll64, reverse, values);
-            const std::uint64_t bits = _mm512_test_epi8_mask(reversed, reversed);
-            std::memcpy(dest, &bits, sizeof bits);  // little-endian: the first eight pixels in the first byte
-            dest += 8;
-        }
-    }
-    ConvertRow<8, DestBits>(source + x, dest, width - x, rowTables);
-}
-
-bool HasWideConversion() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi");
-    return has;
-}
-#endif
-
 template <unsigned SourceBits>
 RowConverter ConverterTo(unsigned destBits) {
-#ifdef PLANDREL_WIDE_CONVERSION
-    if constexpr (SourceBits == 8) {
-        if (destBits < 8 && HasWideConversion()) {
-            switch (destBits) {
-                case 1: return &ConvertRowWide<1>;
-                case 2: return &ConvertRowWide<2>;
-                default: return &ConvertRowWide<4>;
-            }
-        }
-    }
-#endif
     switch (destBits) {
         case 1: return &ConvertRow<SourceBits, 1>;
         case 2: return &ConvertRow<SourceBits, 2>;
@@ -282,11 +135,58 @@ RowConverter Converter(unsigned sourceBits, unsigned destBits) {
     }
 }
 
-unsigned DepthFromChoice(int choice) {
-    return choice >= 0 && choice < 4 ? kDepths[static_cast<std::size_t>(choice)] : 1u;
+}  // namespace
+
+Error UnsupportedFormat() {
+    return Error{kUnsupportedFormatText, kUnsupportedFormatTitle};
 }
 
-}  // namespace
+Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file) {
+    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
+        return UnsupportedFormat();
+    }
+    SourcePicture picture;
+    image::DibBlock headerBlock;
+    // Rows stored plainly are read where they are; only encoded ones are decoded into a block first.
+    if (auto view = image::ViewBmpInMemory(file)) {
+        headerBlock = std::move(view->header);
+        picture.firstRow = view->rows;
+        picture.topDown = view->topDown;
+    } else if (auto decoded = image::LoadBmpFromMemory(file)) {
+        picture.decoded = std::move(*decoded);
+    } else {
+        return UnsupportedFormat();
+    }
+    // Both blocks have the same header and colour table; only the decoded one holds rows.
+    const image::DibBlock& block = picture.decoded ? *picture.decoded : headerBlock;
+    const auto header = image::BitmapInfoHeader::Read(block);
+    if (header.biBitCount != 1 && header.biBitCount != 4 && header.biBitCount != 8) {
+        return UnsupportedFormat();
+    }
+    std::int64_t height = header.biHeight;
+    if (header.biWidth < 0 || header.biWidth > std::int32_t{kMaxMapSide} || height < -std::int64_t{kMaxMapSide} ||
+        height > std::int64_t{kMaxMapSide}) {
+        return UnsupportedFormat();
+    }
+    picture.bitCount = header.biBitCount;
+    picture.width = static_cast<std::uint32_t>(header.biWidth);
+    picture.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
+    picture.topDown = picture.topDown || height < 0;
+    picture.stride = AlignedRowBytes(picture.width, picture.bitCount, 32);
+    const std::size_t pixelOffset = image::DibPixelOffset(block);
+    if (picture.decoded) {
+        // The reader promises the rows are there; a short block is refused all the same.
+        if (pixelOffset > block.size() ||
+            (block.size() - pixelOffset) / std::max<std::size_t>(picture.stride, 1) < picture.height) {
+            return UnsupportedFormat();
+        }
+        picture.firstRow = block.data() + pixelOffset;
+    }
+    std::vector<image::Color> colors = image::PaletteFromDib(block).Colors();
+    colors.resize(std::size_t{1} << picture.bitCount);
+    picture.colors = image::CImagePalette(std::move(colors));
+    return picture;
+}
 
 std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height) {
     std::array<float, 4> estimates{};
@@ -297,14 +197,14 @@ std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height) {
     return estimates;
 }
 
-std::array<std::uint8_t, 256> DestinationTable(const std::vector<Rgb>& colors, unsigned pixelSize,
+std::array<std::uint8_t, 256> DestinationTable(const image::CImagePalette& colors, unsigned pixelSize,
                                                bool withColorTable) {
     std::array<std::uint8_t, 256> table{};
-    const std::size_t count = std::min<std::size_t>(colors.size(), table.size());
+    const std::size_t count = std::min<std::size_t>(colors.Size(), table.size());
     const std::size_t fits = std::size_t{1} << pixelSize;
-    std::optional<platform::LogicalPalette> kept;
+    std::optional<image::CImagePalette> kept;
     for (std::size_t s = 0; s < count; ++s) {
-        const Rgb& c = colors[s];
+        const image::Color c = colors.At(s);
         unsigned value = 0;
         if (pixelSize == 8) {
             value = static_cast<unsigned>(s);
@@ -317,13 +217,10 @@ std::array<std::uint8_t, 256> DestinationTable(const std::vector<Rgb>& colors, u
                 // An index the depth cannot hold would spill into the next pixel:
                 // take the nearest of the colours the table keeps instead.
                 if (!kept) {
-                    std::vector<platform::PaletteEntry> entries;
-                    for (std::size_t i = 0; i < fits; ++i) {
-                        entries.push_back({colors[i].red, colors[i].green, colors[i].blue, 0});
-                    }
-                    kept.emplace(std::move(entries));
+                    kept.emplace(std::vector<image::Color>(colors.Colors().begin(),
+                                                           colors.Colors().begin() + static_cast<std::ptrdiff_t>(fits)));
                 }
-                value = static_cast<unsigned>(kept->GetNearestPaletteIndex(c.red, c.green, c.blue));
+                value = static_cast<unsigned>(kept->NearestIndex(c.red, c.green, c.blue));
             }
         } else {
             float luminance = Luminance(c.red, c.green, c.blue);
@@ -334,75 +231,69 @@ std::array<std::uint8_t, 256> DestinationTable(const std::vector<Rgb>& colors, u
     return table;
 }
 
-std::vector<std::uint8_t> PalmColorTable(const std::vector<Rgb>& colors, std::size_t count) {
+std::vector<std::uint8_t> PalmColorTable(const image::CImagePalette& colors, std::size_t count) {
     count = std::min<std::size_t>(count, 0xFFFF);
-    std::vector<std::uint8_t> table(2 + 4 * count, 0);
-    platform::WriteBE16(table.data(), static_cast<std::uint16_t>(count));
-    for (std::size_t i = 0; i < count && i < colors.size(); ++i) {
-        table[2 + 4 * i + 1] = colors[i].red;
-        table[2 + 4 * i + 2] = colors[i].green;
-        table[2 + 4 * i + 3] = colors[i].blue;
+    std::vector<std::uint8_t> table;
+    platform::ByteWriter out(table, platform::Endian::kBig);
+    out(static_cast<std::uint16_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const image::Color color = colors.At(i);
+        const std::uint8_t index = 0;
+        out(index, color.red, color.green, color.blue);
     }
     return table;
 }
 
-void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size_t length) {
-    map.data.reset();
-    auto picture = ReadPicture(bytes, length);
-    if (!picture) {
-        ShowUnsupportedFormat();
-        return;
+image::CImagePalette ReadPalmColorTable(std::span<const std::uint8_t> data, std::size_t limit) {
+    platform::ByteReader in(data, platform::Endian::kBig);
+    std::uint16_t count = 0;
+    in(count);
+    std::vector<image::Color> colors;
+    for (std::uint8_t index = 0; colors.size() < std::min<std::size_t>(count, limit) && in(index);) {
+        image::Color& color = colors.emplace_back();
+        in(color.red, color.green, color.blue);
     }
+    return image::CImagePalette(std::move(colors));
+}
 
-    CColorDepthDlg dialog;
-    dialog.sizeEstimates = SizeEstimates(picture->width, picture->height);
-    dialog.depthChoice = 0;
-    dialog.compress = false;
-    dialog.includeColorTable = false;
-    dialog.sourceDepth = static_cast<int>(picture->bitCount);
-    platform::GetUserInterface().DoModal(dialog);
-
-    const unsigned pixelSize = DepthFromChoice(dialog.depthChoice);
-    const bool withTable = dialog.includeColorTable;
-    const std::size_t rowBytes = AlignedRowBytes(picture->width, pixelSize, 16);
+Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options) {
+    const unsigned pixelSize = options.depth;
+    const bool withTable = options.colorTable;
+    const std::size_t rowBytes = AlignedRowBytes(picture.width, pixelSize, 16);
     if (rowBytes > 0xFFFF) {
         // 65,535 pixels at 8 bits need a row of 65,536 bytes, one more than the field holds.
-        ShowUnsupportedFormat();
-        return;
+        return UnsupportedFormat();
     }
 
-    std::vector<std::uint8_t> block;
+    mapdb::MapRecord map;
     try {
-        std::size_t tableEntries = std::min(picture->colors.size(), std::size_t{1} << pixelSize);
+        std::size_t tableEntries = std::min(picture.colors.Size(), std::size_t{1} << pixelSize);
         std::vector<std::uint8_t> colorTable;
         if (withTable) {
-            colorTable = PalmColorTable(picture->colors, tableEntries);
+            colorTable = PalmColorTable(picture.colors, tableEntries);
         }
-        block.assign(colorTable.size() + rowBytes * picture->height, 0);
-        std::copy(colorTable.begin(), colorTable.end(), block.begin());
-        const RowTables tables(DestinationTable(picture->colors, pixelSize, withTable), picture->bitCount, pixelSize);
-        const RowConverter convert = Converter(picture->bitCount, pixelSize);
+        map.data.assign(colorTable.size() + rowBytes * picture.height, 0);
+        std::copy(colorTable.begin(), colorTable.end(), map.data.begin());
+        const RowTables tables(DestinationTable(picture.colors, pixelSize, withTable), picture.bitCount, pixelSize);
+        const RowConverter convert = Converter(picture.bitCount, pixelSize);
         // The source rows in the order they lie in memory, which the processor
         // fetches ahead: a bottom-up picture fills the block from its last row.
-        std::uint8_t* rows = block.data() + colorTable.size();
-        for (std::uint32_t stored = 0; stored < picture->height; ++stored) {
-            const std::uint32_t y = picture->topDown ? stored : picture->height - 1 - stored;
-            convert(picture->firstRow + picture->stride * stored, rows + rowBytes * y, picture->width, tables);
+        std::uint8_t* rows = map.data.data() + colorTable.size();
+        for (std::uint32_t stored = 0; stored < picture.height; ++stored) {
+            const std::uint32_t y = picture.topDown ? stored : picture.height - 1 - stored;
+            convert(picture.firstRow + picture.stride * stored, rows + rowBytes * y, picture.width, tables);
         }
     } catch (const std::bad_alloc&) {
-        ShowUnsupportedFormat();
-        return;
+        return UnsupportedFormat();
     }
 
-    map.width = static_cast<std::uint16_t>(picture->width);
-    map.height = static_cast<std::uint16_t>(picture->height);
+    map.width = static_cast<std::uint16_t>(picture.width);
+    map.height = static_cast<std::uint16_t>(picture.height);
     map.pixelSize = static_cast<std::uint8_t>(pixelSize);
     map.rowBytes = static_cast<std::uint16_t>(rowBytes);
     map.version = 2;
-    map.nextDepthOffset = {0, 0};
     map.SetFlag(mapdb::kHasColorTable, withTable);
-    map.SetFlag(mapdb::kCompressed, dialog.compress);
-    map.data = std::move(block);
+    return map;
 }
 
 }  // namespace palm

@@ -3,22 +3,57 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
+#include "image/Dib.h"
 #include "mapdb/MapRecord.h"
+#include "platform/Result.h"
 
 namespace palm {
 
-struct Rgb {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-
-    bool operator==(const Rgb&) const = default;
-};
+using platform::Error;
+using platform::Result;
 
 // Largest width and height a map can have: both are 16-bit fields.
 constexpr std::uint32_t kMaxMapSide = 0xFFFF;
+
+// The notice for a picture the conversion cannot take.
+constexpr const char* kUnsupportedFormatTitle = "Unsuported format";
+constexpr const char* kUnsupportedFormatText = "Plandrel accepts BMP, GIF and JPEG\nwith a maximum of 256 colors (8 bits).";
+Error UnsupportedFormat();
+
+// The user's choices for a new map: bits per pixel (1, 2, 4 or 8), scan-line
+// compression, and a colour table of the picture's own colours instead of grey levels.
+struct ConversionOptions {
+    unsigned depth = 1;
+    bool compress = false;
+    bool colorTable = false;
+};
+
+// The picture of a Windows bitmap file image that a map can be made of: 1, 4
+// or 8 bits per pixel, rows padded to 32 bits where they lie in the file image
+// (which must outlive this), or in a block decoded from it.
+struct SourcePicture {
+    SourcePicture() = default;
+    SourcePicture(SourcePicture&&) = default;
+    SourcePicture(const SourcePicture&) = delete;
+
+    std::optional<image::DibBlock> decoded;  // only for run-length encoded files
+    const std::uint8_t* firstRow = nullptr;  // the first row stored
+    unsigned bitCount = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool topDown = false;
+    std::size_t stride = 0;
+    image::CImagePalette colors;  // 2^bitCount entries; black where the file holds none
+};
+
+// Parses a Windows bitmap file image in any layout the bitmap reader knows;
+// "Unsuported format" for anything but 1, 4 and 8 bits per pixel, and for a
+// picture too large for a map's 16-bit fields.
+Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file);
 
 // The record size in KB (bytes / 1024) of a new uncompressed map of
 // width × height pixels without colour table, at 1, 2, 4 and 8 bits per pixel:
@@ -32,22 +67,20 @@ std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height);
 // becomes the index of the nearest colour among those the table keeps); without
 // one the colour's luminance gives an inverted grey level, and 8 bits keep the
 // index. Entries of indices the source cannot hold are 0.
-std::array<std::uint8_t, 256> DestinationTable(const std::vector<Rgb>& colors, unsigned pixelSize,
+std::array<std::uint8_t, 256> DestinationTable(const image::CImagePalette& colors, unsigned pixelSize,
                                                bool withColorTable);
 
 // A Palm colour table of the first `count` colours: the count (big-endian), then
 // one entry of index 0, red, green, blue per colour.
-std::vector<std::uint8_t> PalmColorTable(const std::vector<Rgb>& colors, std::size_t count);
+std::vector<std::uint8_t> PalmColorTable(const image::CImagePalette& colors, std::size_t count);
+// The colours of a Palm colour table at the start of `data`, at most `limit` of them.
+image::CImagePalette ReadPalmColorTable(std::span<const std::uint8_t> data, std::size_t limit);
 
-// Converts the Windows bitmap file image `bytes` (length bytes, the whole file)
-// into the Palm bitmap of `map`, a fresh record: asks for depth, compression and
-// colour table in CColorDepthDlg, then sets width, height, pixelSize, rowBytes,
-// version, nextDepthOffset, the compressed and hasColorTable flags, and `data`
-// (the colour table when asked for, then the uncompressed rows, top row first;
-// compression is left to CompressScanLines). Pictures of 1, 4 and 8 bits per
-// pixel in any layout the bitmap reader knows are taken; anything else, and a
-// map too large for the record's 16-bit fields, is refused with the
-// "Unsuported format" notice, leaving `data` empty and the other fields as they were.
-void BuildPalmBitmap(mapdb::MapRecord& map, const std::uint8_t* bytes, std::size_t length);
+// Converts the picture into the Palm bitmap of a new map: width, height,
+// pixelSize, rowBytes, version 2, the hasColorTable flag, and `data` (the
+// colour table when asked for, then the uncompressed rows, top row first;
+// compression is left to CompressScanLines). Name and corners are the
+// caller's. "Unsuported format" when a row would not fit the 16-bit rowBytes.
+Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options);
 
 }  // namespace palm

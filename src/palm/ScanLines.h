@@ -2,12 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "mapdb/MapRecord.h"
+#include "platform/Result.h"
 
 namespace palm {
+
+using platform::Error;
+using platform::Result;
 
 // Palm scan-line compression. Each row is stored as the bytes in which it
 // differs from the row above, in groups of eight bytes: one flag byte per group
@@ -27,13 +30,8 @@ std::size_t CompressedBound(std::size_t rowBytes, std::size_t height);
 // for CompressedBound bytes: the size word, capped at 65,535, then the rows.
 // Returns the full size. Bytes past that size but within the bound may be
 // overwritten.
-// Changed groups are packed with one byte shuffle where the processor has one
-// (SSSE3), otherwise byte by byte; CompressRowsPortable always does the latter
-// (the same bytes: tests compare the two).
 std::size_t CompressRows(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes, std::size_t height,
                          std::uint8_t* out);
-std::size_t CompressRowsPortable(const std::uint8_t* rows, std::size_t stride, std::size_t rowBytes,
-                                 std::size_t height, std::uint8_t* out);
 
 // Replaces the uncompressed rows of `map` (after its colour table, if any) by
 // their compressed form and sets the compressed flag. Returns the full size of
@@ -44,9 +42,9 @@ std::size_t CompressScanLines(mapdb::MapRecord& map);
 
 // The uncompressed data block of `map` (colour table, then rowBytes × height
 // bytes): the rows expanded when the map is compressed, else a copy of its data
-// with any bytes it lacks as zeros. None when the map has no data, or when its
-// compressed rows do not expand exactly to height rows within the size word (a
-// size word of 65,535 stands for that size or more).
-std::optional<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord& map);
+// with any bytes it lacks as zeros. An error when its compressed rows do not
+// expand exactly to height rows within the size word (a size word of 65,535
+// stands for that size or more).
+Result<std::vector<std::uint8_t>> ExpandScanLines(const mapdb::MapRecord& map);
 
 }  // namespace palm

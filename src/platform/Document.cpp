@@ -2,18 +2,24 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Files.h"
+
 namespace platform {
 
 namespace {
+
+// Larger files are refused: no document of this program comes near (a maps
+// database addresses its records in 32 bits).
+constexpr std::uint64_t kMaxDocumentBytes = std::uint64_t{1} << 33;
 
 std::string FolderOfPath(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -45,7 +51,8 @@ public:
         name.push_back('\0');
         fd = ::mkstemp(name.data());
         if (fd < 0) {
-            throw ArchiveError("cannot write " + target + ": " + std::strerror(errno));
+            error = errno;
+            return;
         }
         path = name.data();
         ::flock(fd, LOCK_EX | LOCK_NB);
@@ -57,22 +64,33 @@ public:
         ::fchmod(fd, mode);
     }
     ~TemporaryFile() {
-        if (!committed) {
+        if (fd >= 0) {
             ::unlink(path.c_str());
+            ::close(fd);
         }
-        ::close(fd);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const std::string& Path() const { return path; }
-
-    void CommitAs(const std::string& target) {
-        if (::rename(path.c_str(), target.c_str()) != 0) {
-            throw ArchiveError("cannot write " + target + ": " + std::strerror(errno));
+    // Writes the bytes, makes them durable and puts the file under the
+    // target's name; the system's error number of the step that failed, or 0.
+    int CommitAs(std::span<const std::uint8_t> bytes, const std::string& target) {
+        if (fd < 0) {
+            return error;
         }
-        committed = true;
+        if (auto written = WriteAll(fd, bytes); !written) {
+            return written.error().code;
+        }
+        if (::fsync(fd) != 0 || ::close(std::exchange(fd, -1)) != 0) {
+            return errno;
+        }
+        if (::rename(path.c_str(), target.c_str()) != 0) {
+            int renameError = errno;
+            ::unlink(path.c_str());
+            return renameError;
+        }
         SyncFolder(target);
+        return 0;
     }
 
 private:
@@ -86,34 +104,7 @@ private:
 
     std::string path;
     int fd = -1;
-    bool committed = false;
-};
-
-// The archive a save writes through: the temporary file, which Flush makes
-// durable and puts under the target's name. A document that flushes its
-// archive as the last step of Store has every failure of the save, the
-// rename included, happen while it can still undo its own changes.
-class SaveArchive : public FileArchive {
-public:
-    SaveArchive(TemporaryFile& temporary, const std::string& target)
-        : FileArchive(temporary.Path(), Mode::Write), temporary(temporary), target(target) {
-        SetFileTitle(FileNameOfPath(target));
-    }
-
-    void Flush() override {
-        if (committed) {
-            return;
-        }
-        FileArchive::Flush();
-        Close();
-        temporary.CommitAs(target);
-        committed = true;
-    }
-
-private:
-    TemporaryFile& temporary;
-    std::string target;
-    bool committed = false;
+    int error = 0;
 };
 
 bool IsTemporaryName(const std::string& name, const std::string& prefix) {
@@ -178,54 +169,31 @@ bool CDocument::OnNewDocument() {
     return true;
 }
 
-bool CDocument::OnOpenDocument(const std::string& path, std::string& error) {
-    try {
-        FileArchive archive(path, FileArchive::Mode::Read);
-        if (!Load(archive)) {
-            error = "unexpected file format: " + path;
-            OnNewDocument();
-            return false;
-        }
-    } catch (const ArchiveError& failure) {
-        error = failure.what();
+Result<void> CDocument::OnOpenDocument(const std::string& path) {
+    Result<std::vector<std::uint8_t>> file = ReadWholeFile(path, kMaxDocumentBytes);
+    Result<void> loaded = file ? Load(*file) : Error{"cannot open " + path + ": " + file.error().message};
+    if (!loaded) {
         OnNewDocument();
-        return false;
+        return loaded;
     }
     SetPathName(path);
     modified = false;
-    return true;
+    return {};
 }
 
-bool CDocument::OnSaveDocument(const std::string& path, std::string& error) {
+Result<void> CDocument::SaveFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        error = "cannot write " + path + ": " + std::strerror(EISDIR);
-        return false;
-    }
-    try {
+    int error = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (error == 0) {
         RemoveAbandonedTemporaryFiles(path);
-        TemporaryFile temporary(path);
-        SaveArchive archive(temporary, path);
-        Store(archive);
-        archive.Flush();
-    } catch (const ArchiveError& failure) {
-        error = failure.what();
-        return false;
+        error = TemporaryFile(path).CommitAs(bytes, path);
+    }
+    if (error != 0) {
+        return Error{"cannot write " + path + ": " + std::strerror(error)};
     }
     SetPathName(path);
     modified = false;
-    return true;
-}
-
-bool CDocument::SaveThrough(CArchive& archive, std::string& error) {
-    try {
-        Store(archive);
-        archive.Flush();
-    } catch (const ArchiveError& failure) {
-        error = failure.what();
-        return false;
-    }
-    return true;
+    return {};
 }
 
 }  // namespace platform

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "Archive.h"
+#include "Result.h"
 
 namespace platform {
-
-class CDocument;
 
 // Something that shows a document and is told when it changes.
 class CView {
@@ -17,8 +17,7 @@ public:
 };
 
 // The framework's document: path, title, modified flag, attached views, and the
-// file handling around the document's own reading and writing. Saving is atomic:
-// the new file is written beside the target and renamed over it only when complete.
+// file handling around the document's own reading and writing.
 class CDocument {
 public:
     virtual ~CDocument() = default;
@@ -38,26 +37,20 @@ public:
 
     // Makes the document new and untitled.
     virtual bool OnNewDocument();
-    // Reads the file at `path`; on failure `error` says why and the document is new.
-    bool OnOpenDocument(const std::string& path, std::string& error);
-    // Writes the document to `path` atomically; on failure `error` says why and
-    // the file at `path` is exactly as it was.
-    bool OnSaveDocument(const std::string& path, std::string& error);
-    // Writes the document through a given archive (tests inject faults here).
-    bool SaveThrough(CArchive& archive, std::string& error);
+    // Reads the file at `path`; on failure the document is new and the error says why.
+    Result<void> OnOpenDocument(const std::string& path);
+    // Writes the document to `path`; on failure the file at `path` is exactly as it was.
+    virtual Result<void> OnSaveDocument(const std::string& path) = 0;
 
     static constexpr const char* kUntitled = "Untitled";
 
 protected:
-    // Reads the document; returns false when the file is refused.
-    virtual bool Load(CArchive& archive) = 0;
-    // Writes the document; throws ArchiveError when the archive fails. On a throw the
-    // document must be left as it was before the call. A save is complete once the
-    // archive has been flushed (for a file: written, made durable and renamed to the
-    // target), which the framework does after Store unless Store did it: a document
-    // that changes itself while writing flushes inside Store, so that it can undo its
-    // changes whatever step fails.
-    virtual void Store(CArchive& archive) = 0;
+    // Reads the document from the whole file; an error when the file is refused.
+    virtual Result<void> Load(std::span<const std::uint8_t> file) = 0;
+    // Puts `bytes` in place as the file at `path`, atomically: they are written
+    // beside it, made durable and renamed over it only when complete. Then the
+    // document is named after `path` and unmodified.
+    Result<void> SaveFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 private:
     std::string pathName;

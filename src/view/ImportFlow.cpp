@@ -9,30 +9,26 @@
 
 #include "image/Picture.h"
 #include "mapdb/Coordinates.h"
-#include "palm/MapLoader.h"
 #include "palm/ScanLines.h"
-#include "platform/UserInterface.h"
 
 namespace view {
 
 namespace {
 
-void Tell(const std::string& text) {
-    platform::GetUserInterface().MessageBox("", text);
+Error CannotRead(const std::string& picturePath) {
+    return Error{"Cannot read the picture " + picturePath + "."};
 }
 
 // Loads a picture by its extension and writes it as a Windows bitmap.
-bool ConvertToBitmap(const std::string& picturePath, const std::string& bitmapPath) {
+Result<std::string> ConvertToBitmap(const std::string& picturePath, const std::string& bitmapPath) {
     image::CPicture picture;
     if (!picture.Load(picturePath, image::IMAGE_UNKNOWN) || !picture.IsValid()) {
-        Tell("Cannot read the picture " + picturePath + ".");
-        return false;
+        return CannotRead(picturePath);
     }
     if (!picture.Save(bitmapPath, image::IMAGE_BMP)) {
-        Tell("Cannot write the bitmap " + bitmapPath + ".");
-        return false;
+        return Error{"Cannot write the bitmap " + bitmapPath + "."};
     }
-    return true;
+    return bitmapPath;
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -82,7 +78,7 @@ std::optional<mapdb::MapRecord> SingleRecord(mapdb::MapRecord& working, bool com
 
 }  // namespace
 
-std::optional<std::string> BitmapPathForAdd(const std::string& picturePath) {
+Result<std::string> BitmapPathForAdd(const std::string& picturePath) {
     if (EqualsIgnoringCase(image::FindExtension(picturePath), "bmp")) {
         return picturePath;
     }
@@ -91,26 +87,17 @@ std::optional<std::string> BitmapPathForAdd(const std::string& picturePath) {
     std::string fileName = picturePath.substr(folder.size());
     auto dot = fileName.find_last_of('.');
     std::string title = dot == std::string::npos ? fileName : fileName.substr(0, dot);
-    std::string bitmapPath = folder + title + ".bmp";
-    if (!ConvertToBitmap(picturePath, bitmapPath)) {
-        return std::nullopt;
-    }
-    return bitmapPath;
+    return ConvertToBitmap(picturePath, folder + title + ".bmp");
 }
 
-std::optional<std::string> BitmapPathForDrop(const std::string& picturePath) {
+Result<std::string> BitmapPathForDrop(const std::string& picturePath) {
     if (picturePath.find(".bmp") != std::string::npos) {
         return picturePath;
     }
     if (picturePath.size() < 4) {
-        Tell("Cannot read the picture " + picturePath + ".");
-        return std::nullopt;
+        return CannotRead(picturePath);
     }
-    std::string bitmapPath = picturePath.substr(0, picturePath.size() - 4) + ".bmp";
-    if (!ConvertToBitmap(picturePath, bitmapPath)) {
-        return std::nullopt;
-    }
-    return bitmapPath;
+    return ConvertToBitmap(picturePath, picturePath.substr(0, picturePath.size() - 4) + ".bmp");
 }
 
 std::string TileName(const std::string& mapName, int column, int row) {
@@ -145,13 +132,11 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
     const std::size_t fullRow = static_cast<std::size_t>(((B * W + 15) & ~15) / 8);
     const std::size_t needed = H > 0 ? T + static_cast<std::size_t>(H - 1) * R + std::max(R, fullRow) : T;
     std::vector<std::uint8_t> padded;
-    if (!working.data || working.data->size() < needed) {
-        if (working.data) {
-            padded.assign(working.data->begin(), working.data->end());
-        }
+    if (working.data.size() < needed) {
+        padded = working.data;
         padded.resize(needed, 0);
     }
-    const std::uint8_t* const source = working.data && padded.empty() ? working.data->data() : padded.data();
+    const std::uint8_t* const source = padded.empty() ? working.data.data() : padded.data();
     const int columns = (W + kTileWidth - 1) / kTileWidth;
     const int rows = (H + kTileHeight - 1) / kTileHeight;
     const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);
@@ -192,19 +177,18 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
                 std::size_t size =
                     palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
                 if (size <= palm::kMaxCompressedSize) {
-                    auto& data = tile.data.emplace().Bytes();
-                    data.reserve(T + size);
-                    data.insert(data.end(), source, source + T);
-                    data.insert(data.end(), scratch.get(), scratch.get() + size);
+                    tile.data.reserve(T + size);
+                    tile.data.insert(tile.data.end(), source, source + T);
+                    tile.data.insert(tile.data.end(), scratch.get(), scratch.get() + size);
                     tile.SetFlag(mapdb::kCompressed, true);
                     tiles.push_back(std::move(tile));
                     continue;
                 }
             }
-            auto& data = tile.data.emplace(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0).Bytes();
-            std::copy_n(source, T, data.begin());
+            tile.data.assign(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
+            std::copy_n(source, T, tile.data.begin());
             for (int k = 0; k < h; ++k) {
-                std::memcpy(data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes,
+                std::memcpy(tile.data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes,
                             firstRow + static_cast<std::size_t>(k) * R, tile.rowBytes);
             }
             tiles.push_back(std::move(tile));
@@ -215,15 +199,45 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
 
 namespace {
 
-// Appends a converted and placed map to the document, as one map or as tiles.
-std::vector<ImportedMap> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view, mapdb::MapRecord& working,
-                                          const std::string& bitmapPath) {
-    if (!working.data) {
-        return {};
-    }
-    const bool compress = working.IsCompressed();
-    working.SetFlag(mapdb::kCompressed, false);
+// A converted map, placed, and whether the user asked for it compressed.
+struct LoadedMap {
+    mapdb::MapRecord map;
+    bool compress = false;
+};
 
+// Converts the bitmap file image into a map named after `path`, then places
+// it: at the corners of its side file, read once the conversion is done (none:
+// there is no side file), or at those the user gives.
+template <class ReadSide>
+Result<LoadedMap> LoadMapFromBmp(const std::string& path, std::span<const std::uint8_t> file, ReadSide readSide,
+                                 const ImportAnswers& answers) {
+    Result<palm::SourcePicture> picture = palm::ReadSourcePicture(file);
+    if (!picture) {
+        return picture.error();
+    }
+    const palm::ConversionOptions options = answers.conversion(*picture);
+    Result<mapdb::MapRecord> map = palm::BuildPalmBitmap(*picture, options);
+    if (!map) {
+        return map.error();
+    }
+    map->SetName(palm::MapNameFromPath(path));
+    Result<std::optional<palm::Corners>> side = readSide();
+    if (!side) {
+        return side.error();
+    }
+    if (*side) {
+        palm::PlaceMap(*map, **side);
+    } else {
+        palm::PlaceMap(*map, palm::ParseCorners(answers.corners(palm::ProposedCorners())));
+    }
+    return LoadedMap{std::move(*map), options.compress};
+}
+
+// Appends a converted and placed map to the document, as one map or as tiles,
+// compressed when asked for.
+Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view,
+                                                  mapdb::MapRecord& working, bool compress,
+                                                  const std::string& bitmapPath) {
     std::vector<mapdb::MapRecord> maps;
     int category = 0;
     if (auto single = SingleRecord(working, compress)) {
@@ -231,17 +245,15 @@ std::vector<ImportedMap> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view
     } else {
         auto free = FreeCategory(doc);
         if (!free) {
-            Tell("All 15 tile categories of this database are taken: " + bitmapPath +
-                 " needs tiles and cannot be added.");
-            return {};
+            return Error{"All 15 tile categories of this database are taken: " + bitmapPath +
+                         " needs tiles and cannot be added."};
         }
         category = *free;
         maps = CutIntoTiles(working, compress);
     }
     if (doc.GetMapCount() + maps.size() > mapdb::kMaxMaps) {
-        Tell("A maps database holds at most 65,535 maps: " + bitmapPath + " would need " +
-             std::to_string(maps.size()) + " more and was not added.");
-        return {};
+        return Error{"A maps database holds at most 65,535 maps: " + bitmapPath + " would need " +
+                     std::to_string(maps.size()) + " more and was not added."};
     }
 
     doc.SetModifiedFlag(true);
@@ -259,28 +271,51 @@ std::vector<ImportedMap> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view
     return added;
 }
 
+// The import of a bitmap file image whose side file `readSide` reads.
+template <class ReadSide>
+Result<std::vector<ImportedMap>> AppendMap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath,
+                                           std::span<const std::uint8_t> file, ReadSide readSide,
+                                           const ImportAnswers& answers) {
+    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, file, readSide, answers);
+    if (!loaded) {
+        return loaded.error();
+    }
+    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
+}
+
 }  // namespace
 
-std::vector<ImportedMap> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath) {
-    mapdb::MapRecord working;
-    palm::LoadMapFromBmp(working, bitmapPath);
-    return AppendWorkingMap(doc, view, working, bitmapPath);
-}
-
-std::vector<ImportedMap> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
-                                                  const std::string& bitmapPath, const std::uint8_t* bytes,
-                                                  std::size_t length, const std::optional<std::string>& sideText) {
-    mapdb::MapRecord working;
-    palm::LoadMapFromBmpBytes(working, bitmapPath, bytes, length, sideText);
-    return AppendWorkingMap(doc, view, working, bitmapPath);
-}
-
-std::vector<ImportedMap> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath) {
-    auto bitmapPath = BitmapPathForDrop(picturePath);
-    if (!bitmapPath) {
-        return {};
+Result<std::vector<ImportedMap>> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view,
+                                                     const std::string& bitmapPath, const ImportAnswers& answers) {
+    Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(bitmapPath);
+    if (!file) {
+        return file.error();
     }
-    return AppendMapFromBitmap(doc, view, *bitmapPath);
+    return AppendMap(doc, view, bitmapPath, *file,
+                     [&] { return palm::ReadSideFile(palm::SideFilePath(bitmapPath)); }, answers);
+}
+
+Result<std::vector<ImportedMap>> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
+                                                          const std::string& bitmapPath,
+                                                          std::span<const std::uint8_t> file,
+                                                          const std::optional<std::string>& sideText,
+                                                          const ImportAnswers& answers) {
+    auto readSide = [&]() -> Result<std::optional<palm::Corners>> {
+        if (!sideText) {
+            return std::optional<palm::Corners>();
+        }
+        return std::optional(palm::ReadSideText(*sideText));
+    };
+    return AppendMap(doc, view, bitmapPath, file, readSide, answers);
+}
+
+Result<std::vector<ImportedMap>> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view,
+                                                  const std::string& picturePath, const ImportAnswers& answers) {
+    Result<std::string> bitmapPath = BitmapPathForDrop(picturePath);
+    if (!bitmapPath) {
+        return bitmapPath.error();
+    }
+    return AppendMapFromBitmap(doc, view, *bitmapPath, answers);
 }
 
 }  // namespace view

@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "palm/PalmBitmap.h"
 #include "palm/ScanLines.h"
-#include "platform/ByteOrder.h"
 
 namespace view {
 
@@ -29,16 +29,12 @@ std::optional<MapPixels> RenderMap(const mapdb::MapRecord& map) {
     const std::size_t colors = std::size_t{1} << depth;
     std::array<std::uint32_t, 256> palette{};
     palette.fill(Rgb(0, 0, 0));
-    std::size_t rowsStart = 0;
+    const std::size_t rowsStart = mapdb::GetColorTableSize(map);
     if (map.HasColorTable()) {
-        if (block->size() < 2) {
-            return std::nullopt;
-        }
-        const std::size_t count = platform::ReadBE16(block->data());
-        rowsStart = 2 + 4 * count;
-        for (std::size_t i = 0; i < count && i < colors && 2 + 4 * i + 3 < block->size(); ++i) {
-            const std::uint8_t* entry = block->data() + 2 + 4 * i;
-            palette[i] = Rgb(entry[1], entry[2], entry[3]);
+        const image::CImagePalette table = palm::ReadPalmColorTable(*block, colors);
+        for (std::size_t i = 0; i < table.Size(); ++i) {
+            const image::Color color = table.At(i);
+            palette[i] = Rgb(color.red, color.green, color.blue);
         }
     } else {
         const std::size_t step = 255 / (colors - 1);

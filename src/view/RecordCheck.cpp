@@ -22,7 +22,7 @@ std::vector<std::string> RecordProblems(const mapdb::MapRecord& map) {
     if (map.version != 2) {
         problems.push_back("bitmap version " + std::to_string(map.version) + " is not 2");
     }
-    const std::size_t held = map.data ? map.data->size() : 0;
+    const std::size_t held = map.data.size();
     const std::size_t expected = mapdb::GetBitmapDataSize(map);
     if (held < expected) {
         problems.push_back("data holds " + std::to_string(held) + " bytes, " + std::to_string(expected) +

@@ -1,25 +1,27 @@
 #include "SingleMapOutput.h"
 
 #include "palm/BmpExport.h"
-#include "platform/Archive.h"
-#include "platform/UserInterface.h"
+#include "platform/Files.h"
 
 namespace view {
 
-bool BeamMap(const mapdb::MapRecord& map, const std::string& path) {
-    std::vector<std::uint8_t> record = mapdb::EncodeMapRecord(map);
-    try {
-        platform::FileArchive archive(path, platform::FileArchive::Mode::Write);
-        archive.Write(record.data(), record.size());
-        archive.Close();
-    } catch (const platform::ArchiveError& error) {
-        platform::GetUserInterface().MessageBox("", error.what());
-        return false;
+platform::Result<void> BeamMap(const mapdb::MapRecord& map, const std::string& path) {
+    const std::vector<std::uint8_t> record = mapdb::EncodeMapRecord(map);
+    auto file = platform::OutputFile::Create(path);
+    if (!file) {
+        return platform::Error{"cannot open " + path + ": " + file.error().message};
     }
-    return true;
+    auto written = file->Write(record);
+    if (written) {
+        written = file->Finish();
+    }
+    if (!written) {
+        return platform::Error{"cannot write " + path + ": " + written.error().message};
+    }
+    return {};
 }
 
-bool ExportMap(const mapdb::MapRecord& map, const std::string& path) {
+platform::Result<void> ExportMap(const mapdb::MapRecord& map, const std::string& path) {
     return palm::ExportAsBmp(map, path);
 }
 

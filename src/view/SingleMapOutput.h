@@ -3,6 +3,7 @@
 #include <string>
 
 #include "mapdb/MapRecord.h"
+#include "platform/Result.h"
 
 namespace view {
 
@@ -11,9 +12,9 @@ constexpr const char* kExportFileName = "Essai.bmp";
 
 // Writes the map alone, exactly as its record is stored in a maps database
 // (fields big-endian, flags in file bit order, GetBitmapDataSize bytes of data).
-// The map is not changed. False, after a notice naming the file, when it cannot be written.
-bool BeamMap(const mapdb::MapRecord& map, const std::string& path);
+// The map is not changed. An error naming the file when it cannot be written.
+platform::Result<void> BeamMap(const mapdb::MapRecord& map, const std::string& path);
 // Writes the map's picture as a Windows bitmap file.
-bool ExportMap(const mapdb::MapRecord& map, const std::string& path);
+platform::Result<void> ExportMap(const mapdb::MapRecord& map, const std::string& path);
 
 }  // namespace view

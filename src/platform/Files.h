@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Result.h"
+
+namespace platform {
+
+using ByteSpan = std::span<const std::uint8_t>;
+
+// The file name of a path without its folder ("C:\maps\a.pdb" and "/maps/a.pdb" give "a.pdb").
+std::string FileNameOfPath(const std::string& path);
+
+// The system's words for error number `code` ("No such file or directory"), with the code.
+Error SystemError(int code);
+// "ACTION the file PATH:\nREASON", the way a file that cannot be used is told.
+Error FileError(const std::string& action, const std::string& path, const Error& reason);
+
+// The whole file at `path`. A file of more than `limit` bytes is refused with
+// EFBIG, a folder with EISDIR; other failures with the system's error.
+Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::uint64_t limit);
+
+// Writes every byte of `bytes` to the open descriptor `fd`.
+Result<void> WriteAll(int fd, ByteSpan bytes);
+
+// A file being written, created or truncated. Unless it is finished, the
+// file is removed again when the object goes (a regular file only, never a
+// device), so that no half-written file is left behind. Errors are the system's.
+class OutputFile {
+public:
+    static Result<OutputFile> Create(const std::string& path);
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&&) = delete;
+    ~OutputFile();
+
+    Result<void> Write(ByteSpan bytes);
+    // Closes the complete file.
+    Result<void> Finish();
+
+private:
+    OutputFile(std::string path, int fd, bool regular) : path(std::move(path)), fd(fd), regular(regular) {}
+
+    std::string path;
+    int fd;
+    bool regular;
+};
+
+// Writes the parts, one after another, as the file at `path`; an error
+// "Cannot create the file PATH:\nREASON" or "Cannot write the file ...".
+Result<void> WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> parts);
+
+}  // namespace platform
