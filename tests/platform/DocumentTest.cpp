@@ -12,22 +12,23 @@
 
 namespace {
 
-// A document whose content is one text, written byte by byte.
+// A document whose content is one text.
 class TextDocument : public platform::CDocument {
 public:
     std::string text;
     bool refuse = false;
 
-protected:
-    bool Load(platform::CArchive& archive) override {
-        text.assign(archive.GetLength(), '\0');
-        archive.Read(text.data(), text.size());
-        return !refuse;
+    platform::Result<void> OnSaveDocument(const std::string& path) override {
+        return SaveFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     }
-    void Store(platform::CArchive& archive) override {
-        for (char c : text) {
-            archive.Write(&c, 1);
+
+protected:
+    platform::Result<void> Load(std::span<const std::uint8_t> file) override {
+        text.assign(file.begin(), file.end());
+        if (refuse) {
+            return platform::Error{"refused"};
         }
+        return {};
     }
 };
 
@@ -65,49 +66,52 @@ TEST_F(DocumentTest, SaveAndOpenSetPathTitleAndClearTheModifiedFlag) {
     EXPECT_EQ(doc.GetTitle(), "Untitled");
     doc.text = "hello";
     doc.SetModifiedFlag();
-    std::string error;
     auto path = (folder / "a.pdb").string();
-    ASSERT_TRUE(doc.OnSaveDocument(path, error)) << error;
+    auto saved = doc.OnSaveDocument(path);
+    ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetTitle(), "a.pdb");
     EXPECT_EQ(ReadAll(path), "hello");
 
     TextDocument other;
-    ASSERT_TRUE(other.OnOpenDocument(path, error)) << error;
+    ASSERT_TRUE(other.OnOpenDocument(path));
     EXPECT_EQ(other.text, "hello");
     EXPECT_EQ(other.GetPathName(), path);
 }
 
 TEST_F(DocumentTest, ARefusedFileLeavesANewUntitledDocument) {
     TextDocument doc;
-    std::string error;
     auto path = (folder / "a.pdb").string();
     std::ofstream(path) << "x";
     doc.refuse = true;
-    EXPECT_FALSE(doc.OnOpenDocument(path, error));
+    auto refused = doc.OnOpenDocument(path);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message, "refused");
     EXPECT_EQ(doc.GetTitle(), "Untitled");
     EXPECT_TRUE(doc.GetPathName().empty());
-    EXPECT_FALSE(doc.OnOpenDocument((folder / "missing.pdb").string(), error));
-    EXPECT_NE(error.find("missing.pdb"), std::string::npos);
+    auto missing = doc.OnOpenDocument((folder / "missing.pdb").string());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().message, "cannot open " + (folder / "missing.pdb").string() + ": No such file or directory");
 }
 
 TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
     TextDocument doc;
     doc.text = "new";
-    std::string error;
     auto path = folder / "a.pdb";
     std::ofstream(path) << "old";
 
     std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (::geteuid() != 0) {  // root writes anywhere
-        EXPECT_FALSE(doc.OnSaveDocument(path.string(), error));
+        EXPECT_FALSE(doc.OnSaveDocument(path.string()));
         EXPECT_EQ(ReadAll(path), "old");
     }
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
 
     std::filesystem::create_directory(folder / "dir.pdb");
-    EXPECT_FALSE(doc.OnSaveDocument((folder / "dir.pdb").string(), error));
-    EXPECT_FALSE(doc.OnSaveDocument((folder / "no" / "such" / "x.pdb").string(), error));
+    auto intoFolder = doc.OnSaveDocument((folder / "dir.pdb").string());
+    ASSERT_FALSE(intoFolder);
+    EXPECT_EQ(intoFolder.error().message, "cannot write " + (folder / "dir.pdb").string() + ": Is a directory");
+    EXPECT_FALSE(doc.OnSaveDocument((folder / "no" / "such" / "x.pdb").string()));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
     EXPECT_EQ(ReadAll(path), "old");
 }
@@ -140,8 +144,7 @@ TEST_F(DocumentTest, ASaveRemovesTemporaryFilesThatKilledSavesLeftButNoOthers) {
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
-    std::string error;
-    ASSERT_TRUE(doc.OnSaveDocument(path, error)) << error;
+    ASSERT_TRUE(doc.OnSaveDocument(path));
     ::close(held);
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
