@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "MapPicture.h"
-#include "platform/ByteOrder.h"
+#include "image/GifCodec.h"
 
 namespace bench {
 
@@ -36,68 +37,28 @@ const std::vector<std::uint8_t>& MapPixels() {
     return pixels;
 }
 
-const std::vector<platform::PaletteEntry>& MapPalette() {
-    static const std::vector<platform::PaletteEntry> palette = MapColours();
+const std::vector<image::Color>& MapPalette() {
+    static const std::vector<image::Color> palette = MapColours();
     return palette;
 }
 
-const std::vector<std::uint8_t>& MapPixelsBottomUp() {
-    static const std::vector<std::uint8_t> pixels = [] {
-        const auto& topDown = MapPixels();
-        std::vector<std::uint8_t> bottomUp(topDown.size());
-        for (std::size_t y = 0; y < kSide; ++y) {
-            std::memcpy(&bottomUp[(kSide - 1 - y) * kSide], &topDown[y * kSide], kSide);
-        }
-        return bottomUp;
+const image::CImageImpl& MapPicture() {
+    static const auto picture = [] {
+        auto made = std::make_unique<image::CImageImpl>();
+        MakeMapPicture(*made, kSide, kSide);
+        return made;
     }();
+    return *picture;
+}
+
+const std::vector<std::uint8_t>& MapPixelsBottomUp() {
+    static const std::vector<std::uint8_t> pixels(MapPicture().imageBits,
+                                                  MapPicture().imageBits + std::size_t{kSide} * kSide);
     return pixels;
 }
 
-const std::vector<std::uint8_t>& MapBmpFile() {
-    static const std::vector<std::uint8_t> file = [] {
-        constexpr std::size_t kPixelOffset = 14 + 40 + 1024;
-        const auto& pixels = MapPixelsBottomUp();
-        std::vector<std::uint8_t> bytes(kPixelOffset + pixels.size(), 0);
-        bytes[0] = 'B';
-        bytes[1] = 'M';
-        platform::WriteLE32(&bytes[2], static_cast<std::uint32_t>(bytes.size()));
-        platform::WriteLE32(&bytes[10], kPixelOffset);
-        platform::WriteLE32(&bytes[14], 40);
-        platform::WriteLE32(&bytes[18], kSide);
-        platform::WriteLE32(&bytes[22], kSide);
-        platform::WriteLE16(&bytes[26], 1);
-        platform::WriteLE16(&bytes[28], 8);
-        platform::WriteLE32(&bytes[34], static_cast<std::uint32_t>(pixels.size()));
-        platform::WriteLE32(&bytes[46], 256);
-        const auto& palette = MapPalette();
-        for (std::size_t i = 0; i < 256; ++i) {
-            bytes[54 + 4 * i] = palette[i].blue;
-            bytes[55 + 4 * i] = palette[i].green;
-            bytes[56 + 4 * i] = palette[i].red;
-        }
-        std::memcpy(&bytes[kPixelOffset], pixels.data(), pixels.size());
-        return bytes;
-    }();
-    return file;
-}
-
-image::GifPictureView MapGifView() {
-    image::GifPictureView view;
-    view.pixels = MapPixelsBottomUp().data();
-    view.rowBytes = kSide;
-    view.width = view.height = kSide;
-    view.bitCount = 8;
-    view.palette = MapPalette().data();
-    view.paletteCount = MapPalette().size();
-    return view;
-}
-
 const std::vector<std::uint8_t>& MapGifFile() {
-    static const std::vector<std::uint8_t> file = [] {
-        image::GifByteSink sink;
-        image::WriteGifStream(sink, MapGifView());
-        return sink.Bytes();
-    }();
+    static const std::vector<std::uint8_t> file = *image::WriteGifStream(MapPicture());
     return file;
 }
 

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "image/GifCodec.h"
-#include "platform/LogicalPalette.h"
+#include "image/ImageImpl.h"
 
 namespace bench {
 
@@ -24,15 +23,17 @@ constexpr int kSide = 4000;
 // pixels, and a few scattered specks.
 const std::vector<std::uint8_t>& MapPixels();
 // Its 256 colours.
-const std::vector<platform::PaletteEntry>& MapPalette();
+const std::vector<image::Color>& MapPalette();
 // The same pixels bottom-up, as the image library holds them (rows of 4000
 // bytes need no padding).
 const std::vector<std::uint8_t>& MapPixelsBottomUp();
-// The picture as an 8-bit .bmp file image.
-const std::vector<std::uint8_t>& MapBmpFile();
-// The picture for our GIF writer, and the GIF file it makes of it.
-image::GifPictureView MapGifView();
+// The picture as the image library holds it, and the GIF file our writer makes of it.
+const image::CImageImpl& MapPicture();
 const std::vector<std::uint8_t>& MapGifFile();
+
+// A database file of `count` maps of width × height cut from the picture, of
+// several scales and categories, saved in scale order; its path.
+std::string MakeDatabase(const std::string& name, int count, int width, int height);
 
 // A path in the benchmarks' own folder (removed when the program ends).
 std::string WorkPath(const std::string& name);
@@ -54,8 +55,8 @@ void AddAbsoluteRow(const std::string& operation, double limitMs, BenchFunction 
 // The rows of each group, in the order the table lists them.
 void RegisterGifRows();
 void RegisterImageRows();
-void RegisterPalmRows();
 void RegisterImportRows();
 void RegisterDatabaseRows();
+void RegisterWindowRows();
 
 }  // namespace bench

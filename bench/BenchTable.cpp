@@ -9,9 +9,11 @@
 #include <sched.h>
 #include <vector>
 
-#include <QApplication>
-
 #include "BenchSupport.h"
+
+#ifdef PLANDREL_BENCH_WINDOW
+#include <QApplication>
+#endif
 
 namespace bench {
 
@@ -153,16 +155,20 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+#ifdef PLANDREL_BENCH_WINDOW
     // The window's rows run offscreen, with or without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     // The offscreen platform's remarks would fall between the table's lines.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+#endif
     bench::RegisterGifRows();
     bench::RegisterImageRows();
-    bench::RegisterPalmRows();
     bench::RegisterImportRows();
     bench::RegisterDatabaseRows();
+#ifdef PLANDREL_BENCH_WINDOW
+    bench::RegisterWindowRows();
+#endif
 
     std::printf("machine: %d processors (nproc), %s; load average at start %s\n", bench::ProcessorCount(),
                 bench::CpuModel().c_str(), bench::LoadAverage().c_str());

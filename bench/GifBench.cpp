@@ -13,22 +13,6 @@ namespace bench {
 
 namespace {
 
-// A picture that keeps its buffer between runs, as giflib's side does.
-class ReusedPicture : public image::GifPictureTarget {
-public:
-    bool CreatePicture(int width, int height) override {
-        rowBytes = (8 * width + 31) / 32 * 4;
-        bits.resize(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
-        return true;
-    }
-    std::uint8_t* PictureBits() override { return bits.data(); }
-    std::ptrdiff_t PictureRowBytes() override { return rowBytes; }
-    void SetPalette(const image::GifPalette&) override {}
-
-    std::vector<std::uint8_t> bits;
-    int rowBytes = 0;
-};
-
 struct MemoryReader {
     const std::vector<std::uint8_t>* bytes;
     std::size_t at = 0;
@@ -50,15 +34,14 @@ int WriteToMemory(GifFileType* gif, const GifByteType* bytes, int n) {
 
 void DecodeOurs(benchmark::State& state) {
     const auto& file = MapGifFile();
-    ReusedPicture picture;
+    image::CImageImpl picture;
     for (auto _ : state) {
-        int transparent = -1;
-        if (image::ReadGif(file, picture, transparent) != 1) {
+        if (!image::ReadGif(file, picture)) {
             state.SkipWithError("read failed");
         }
-        benchmark::DoNotOptimize(picture.bits.data());
+        benchmark::DoNotOptimize(picture.imageBits);
     }
-    if (picture.bits != MapPixelsBottomUp()) {
+    if (!std::equal(MapPixelsBottomUp().begin(), MapPixelsBottomUp().end(), picture.imageBits)) {
         state.SkipWithError("decoded pixels differ");
     }
 }
@@ -87,18 +70,17 @@ void DecodeGiflib(benchmark::State& state) {
 }
 
 void EncodeOurs(benchmark::State& state) {
-    const image::GifPictureView view = MapGifView();
+    const image::CImageImpl& picture = MapPicture();
     for (auto _ : state) {
-        image::GifByteSink sink;
-        image::WriteGifStream(sink, view);
-        benchmark::DoNotOptimize(sink.Bytes().data());
+        auto file = image::WriteGifStream(picture);
+        benchmark::DoNotOptimize(file->data());
     }
 }
 
 void EncodeGiflib(benchmark::State& state) {
     std::vector<GifColorType> colours;
-    for (const auto& e : MapPalette()) {
-        colours.push_back({e.red, e.green, e.blue});
+    for (const image::Color& c : MapPalette()) {
+        colours.push_back({c.red, c.green, c.blue});
     }
     const auto& pixels = MapPixels();
     for (auto _ : state) {

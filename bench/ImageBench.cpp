@@ -1,9 +1,6 @@
-// The picture library's files: .bmp load and save against plain reads and
-// writes of the same bytes (the most any loader or saver can hope for), and
 // JPEG load with 128-colour quantisation against libjpeg doing that alone.
 #include <cstdio>
 #include <memory>
-#include <sys/stat.h>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -14,15 +11,6 @@
 namespace bench {
 
 namespace {
-
-const std::string& MapBmpPath() {
-    static const std::string path = [] {
-        std::string name = WorkPath("map.bmp");
-        WriteFile(name, MapBmpFile());
-        return name;
-    }();
-    return path;
-}
 
 // A colour JPEG of the picture, written by libjpeg at a common quality.
 const std::string& MapJpegPath() {
@@ -62,70 +50,11 @@ const std::string& MapJpegPath() {
     return path;
 }
 
-void BmpLoadOurs(benchmark::State& state) {
-    const std::string& path = MapBmpPath();
-    for (auto _ : state) {
-        image::CPicture picture;
-        if (picture.Load(path) == 0) {
-            state.SkipWithError("cannot load the bitmap");
-            break;
-        }
-        benchmark::DoNotOptimize(picture.GetBits());
-    }
-}
-
-// Opens the file, makes room for all of it and reads it in one call.
-void BmpLoadRead(benchmark::State& state) {
-    const std::string& path = MapBmpPath();
-    for (auto _ : state) {
-        std::FILE* file = std::fopen(path.c_str(), "rb");
-        struct stat info {};
-        ::fstat(::fileno(file), &info);
-        auto size = static_cast<std::size_t>(info.st_size);
-        std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size]);
-        if (std::fread(bytes.get(), 1, size, file) != size) {
-            state.SkipWithError("short read");
-        }
-        std::fclose(file);
-        benchmark::DoNotOptimize(bytes.get());
-    }
-}
-
-void BmpSaveOurs(benchmark::State& state) {
-    image::CPicture picture;
-    if (picture.Load(MapBmpPath()) == 0) {
-        state.SkipWithError("cannot load the bitmap");
-        return;
-    }
-    const std::string path = WorkPath("saved.bmp");
-    for (auto _ : state) {
-        if (picture.Save(path, image::IMAGE_BMP) == 0) {
-            state.SkipWithError("cannot save the bitmap");
-            break;
-        }
-    }
-    if (ReadFile(path) != MapBmpFile()) {
-        state.SkipWithError("the saved bitmap differs from the file it was loaded from");
-    }
-}
-
-void BmpSaveWrite(benchmark::State& state) {
-    const auto& bytes = MapBmpFile();
-    const std::string path = WorkPath("written.bmp");
-    for (auto _ : state) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-            state.SkipWithError("short write");
-        }
-        std::fclose(file);
-    }
-}
-
 void JpegLoadOurs(benchmark::State& state) {
     const std::string& path = MapJpegPath();
     for (auto _ : state) {
         image::CPicture picture;
-        if (picture.Load(path) == 0) {
+        if (!picture.Load(path)) {
             state.SkipWithError("cannot load the JPEG");
             break;
         }
@@ -164,8 +93,6 @@ void JpegLoadLibjpeg(benchmark::State& state) {
 }  // namespace
 
 void RegisterImageRows() {
-    AddRow("BMP load 4000x4000 8-bit, file", "fread of its bytes", 1.5, BmpLoadOurs, BmpLoadRead);
-    AddRow("BMP save 4000x4000 8-bit, file", "fwrite of its bytes", 1.5, BmpSaveOurs, BmpSaveWrite);
     AddRow("JPEG load 4000x4000, 128 colours", "libjpeg alone", 0, JpegLoadOurs, JpegLoadLibjpeg);
 }
 

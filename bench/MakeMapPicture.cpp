@@ -18,19 +18,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "map_picture: sides from 1 to 65535 pixels\n");
         return 2;
     }
-    const auto pixels = bench::MakeMapPixels(width, height);
-    const auto colours = bench::MapColours();
-    // The pixels are top-down; the writer takes the bottom row and a stride upwards.
-    image::GifPictureView view;
-    view.pixels = pixels.data() + static_cast<std::size_t>(height - 1) * static_cast<std::size_t>(width);
-    view.rowBytes = -static_cast<std::ptrdiff_t>(width);
-    view.width = width;
-    view.height = height;
-    view.bitCount = 8;
-    view.palette = colours.data();
-    view.paletteCount = colours.size();
-    if (image::WriteGifFile(argv[1], view) != 1) {
-        std::fprintf(stderr, "map_picture: cannot write %s\n", argv[1]);
+    image::CImageImpl picture;
+    bench::MakeMapPicture(picture, width, height);
+    if (auto written = image::WriteGifFile(argv[1], picture); !written) {
+        std::fprintf(stderr, "map_picture: %s: %s\n", argv[1], written.error().message.c_str());
         return 1;
     }
     return 0;

@@ -1,6 +1,8 @@
 #include "MapPicture.h"
 
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 namespace bench {
 
@@ -88,13 +90,24 @@ std::vector<std::uint8_t> MakeMapPixels(int width, int height) {
     return p;
 }
 
-std::vector<platform::PaletteEntry> MapColours() {
-    std::vector<platform::PaletteEntry> entries;
+std::vector<image::Color> MapColours() {
+    std::vector<image::Color> colours;
     for (int i = 0; i < 256; ++i) {
-        entries.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                           static_cast<std::uint8_t>(i * 3), 0});
+        colours.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                           static_cast<std::uint8_t>(i * 3)});
     }
-    return entries;
+    return colours;
+}
+
+void MakeMapPicture(image::CImageImpl& picture, int width, int height) {
+    picture.Create(width, height, 8, -1);
+    picture.SetPaletteObject(std::make_unique<image::CImagePalette>(MapColours()));
+    const std::vector<std::uint8_t> pixels = MakeMapPixels(width, height);
+    const auto side = static_cast<std::size_t>(width);
+    const auto rowBytes = static_cast<std::size_t>(picture.imageRowBytes);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::memcpy(picture.imageBits + (static_cast<std::size_t>(height) - 1 - y) * rowBytes, &pixels[y * side], side);
+    }
 }
 
 }  // namespace bench

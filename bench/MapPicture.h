@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/LogicalPalette.h"
+#include "image/ImageImpl.h"
 
 namespace bench {
 
@@ -12,6 +12,8 @@ namespace bench {
 // busy pixels, and scattered specks, as many of each per area at every size.
 std::vector<std::uint8_t> MakeMapPixels(int width, int height);
 // The 256 colours the pictures are written with.
-std::vector<platform::PaletteEntry> MapColours();
+std::vector<image::Color> MapColours();
+// The map as an 8-bit picture with those colours.
+void MakeMapPicture(image::CImageImpl& picture, int width, int height);
 
 }  // namespace bench

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the fuzz targets share: a reader of the fuzzed bytes, and a user
-// interface that shows nothing and answers the dialogs from those bytes.
+// What the fuzz targets share: a reader of the fuzzed bytes, and answers to
+// the import's questions taken from those bytes.
 
 #include <algorithm>
 #include <array>
@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "palm/PalmDialogs.h"
-#include "platform/UserInterface.h"
+#include "view/ImportFlow.h"
 
 namespace fuzzing {
 
@@ -37,36 +36,30 @@ private:
     std::size_t at = 0;
 };
 
-// Drops every notice and answers the two dialogs of the import with what the
-// fuzzed bytes chose; installed for its own lifetime.
-class QuietUserInterface : public platform::UserInterface {
-public:
-    QuietUserInterface() : scope(*this) {}
-
-    // Bits 0-1: the depth's radio button; bit 2: compress; bit 3: colour table.
+// Answers the import's two questions with what the fuzzed bytes chose.
+struct FuzzedAnswers {
+    // Bits 0-1: the depth (1, 2, 4 or 8 bits); bit 2: compress; bit 3: colour table.
     std::uint8_t depthAnswer = 0;
-    // The four corner texts; an empty one keeps the dialog's default.
+    // The four corner texts; an empty one keeps the proposed text.
     std::array<std::string, 4> corners;
 
-    void MessageBox(const std::string&, const std::string&) override {}
-    void DoModal(platform::CDialog& dialog) override {
-        if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-            depth->depthChoice = depthAnswer & 3;
-            depth->compress = (depthAnswer & 4) != 0;
-            depth->includeColorTable = (depthAnswer & 8) != 0;
-        } else if (auto* coordinates = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
-            std::string* texts[] = {&coordinates->topLeftLatitude, &coordinates->topLeftLongitude,
-                                    &coordinates->bottomRightLatitude, &coordinates->bottomRightLongitude};
-            for (std::size_t i = 0; i < corners.size(); ++i) {
-                if (!corners[i].empty()) {
-                    *texts[i] = corners[i];
-                }
-            }
-        }
+    palm::ConversionOptions Conversion() const {
+        return {1u << (depthAnswer & 3), (depthAnswer & 4) != 0, (depthAnswer & 8) != 0};
     }
-
-private:
-    platform::ScopedUserInterface scope;
+    view::ImportAnswers Import() const {
+        return {[this](const palm::SourcePicture&) { return Conversion(); },
+                [this](const palm::CornerTexts& proposed) {
+                    palm::CornerTexts texts = proposed;
+                    std::string* fields[] = {&texts.topLeftLatitude, &texts.topLeftLongitude,
+                                             &texts.bottomRightLatitude, &texts.bottomRightLongitude};
+                    for (std::size_t i = 0; i < corners.size(); ++i) {
+                        if (!corners[i].empty()) {
+                            *fields[i] = corners[i];
+                        }
+                    }
+                    return texts;
+                }};
+    }
 };
 
 // Stops the run as a finding when a property that must hold does not.

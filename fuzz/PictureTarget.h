@@ -43,13 +43,12 @@ inline void CheckPicture(const image::CImageImpl& picture) {
 }
 
 // Reads the bytes with a picture object of one format; `more` checks more of
-// a picture that was read. (A GIF without a complete image reads as 1 with no
-// picture, which the callers find with HasPicture.)
+// a picture that was read. (A GIF without a complete image reads with no
+// picture, which HasPicture tells.)
 template <class Impl, class MoreChecks>
 int FuzzPictureReader(const std::uint8_t* data, std::size_t size, MoreChecks more) {
-    QuietUserInterface ui;
     Impl picture("");
-    if (picture.ReadImageBytes(data, size) == 1 && picture.HasPicture()) {
+    if (picture.ReadImageBytes({data, size}) && picture.HasPicture()) {
         CheckPicture(picture);
         more(picture);
     }

@@ -10,22 +10,23 @@
 #include "view/RecordCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::QuietUserInterface ui;
     fuzzing::FuzzInput input(data, size);
-    ui.depthAnswer = input.Byte();
+    fuzzing::FuzzedAnswers answers;
+    answers.depthAnswer = input.Byte();
     std::optional<std::string> sideText;
     if ((input.Byte() & 1) != 0) {
         sideText = input.Text(255);
     } else {
-        for (std::string& corner : ui.corners) {
+        for (std::string& corner : answers.corners) {
             corner = input.Text(32);
         }
     }
     mapdb::CPDBDoc doc;
     doc.SetClock([] { return 1u; });
     doc.OnNewDocument();
-    auto added = view::AppendMapFromBitmapBytes(doc, nullptr, "Fuzz.bmp", input.Rest(), input.RestSize(), sideText);
-    fuzzing::Require(added.size() == doc.GetMapCount());
+    auto added = view::AppendMapFromBitmapBytes(doc, nullptr, "Fuzz.bmp", {input.Rest(), input.RestSize()}, sideText,
+                                                answers.Import());
+    fuzzing::Require(added ? added->size() == doc.GetMapCount() : doc.GetMapCount() == 0);
     // Every map the import makes follows the rules of the format.
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
         const mapdb::MapRecord& map = doc.GetMap(i);

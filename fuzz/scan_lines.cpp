@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     mapdb::MapRecord map;
-    mapdb::DecodeMapFields(data, map);
-    map.data.emplace(data + mapdb::kMapFieldsSize, data + size);
+    platform::ByteReader reader({data, size}, platform::Endian::kBig);
+    mapdb::MapRecord::Fields(reader, map);
+    map.data.assign(data + mapdb::kMapFieldsSize, data + size);
     if (!map.IsCompressed() && std::size_t{map.rowBytes} * map.height > kMaxPlainBytes) {
         return 0;
     }

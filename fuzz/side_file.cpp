@@ -5,7 +5,6 @@
 #include "palm/MapLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    mapdb::MapRecord map;
-    palm::ReadSideText(map, std::string_view(reinterpret_cast<const char*>(data), size));
+    palm::ReadSideText(std::string_view(reinterpret_cast<const char*>(data), size));
     return 0;
 }

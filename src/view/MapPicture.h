@@ -19,7 +19,7 @@ struct MapPixels {
 // The picture of a map of 1, 2, 4 or 8 bits per pixel: the colours of its colour
 // table (black for indices the table lacks) or else the Palm grey levels, 0
 // white and the depth's highest value black. Compressed rows are expanded.
-// None when the map has another depth, no data, or rows that do not expand.
+// None when the map has another depth, or rows that do not expand.
 std::optional<MapPixels> RenderMap(const mapdb::MapRecord& map);
 
 }  // namespace view

@@ -98,7 +98,7 @@ inline mapdb::MapRecord TestMap(const std::string& name, std::uint16_t rows, std
     map.rowBytes = static_cast<std::uint16_t>(2 * depth);
     map.topLeftLat = 36000000;
     map.bottomRightLat = 0;
-    map.data.emplace(std::size_t{map.rowBytes} * rows, 0);
+    map.data.assign(std::size_t{map.rowBytes} * rows, 0);
     return map;
 }
 
@@ -109,9 +109,8 @@ inline QString WriteDatabase(const QString& path, std::vector<mapdb::MapRecord> 
     for (auto& map : maps) {
         doc.AddMap(std::move(map), mapdb::RecordEntry{});
     }
-    std::string error;
-    if (!doc.OnSaveDocument(path.toStdString(), error)) {
-        qFatal("cannot write %s: %s", qPrintable(path), error.c_str());
+    if (auto saved = doc.OnSaveDocument(path.toStdString()); !saved) {
+        qFatal("cannot write %s: %s", qPrintable(path), saved.error().message.c_str());
     }
     return path;
 }

@@ -25,7 +25,6 @@
 #include "MainFrame.h"
 #include "MapPreview.h"
 #include "PDBView.h"
-#include "palm/PalmDialogs.h"
 
 namespace {
 
@@ -231,7 +230,7 @@ private slots:
         auto big = TestMap("Big", 500);
         big.width = 600;
         big.rowBytes = 76;
-        big.data.emplace(38000, 0);
+        big.data.assign(38000, 0);
         big.SetFlag(mapdb::kCompressed, false);
         doc.AddMap(big, {});
         doc.UpdateAllViews(nullptr);
@@ -241,7 +240,7 @@ private slots:
 
         auto full = TestMap("Full", 1, 8);
         full.rowBytes = 65492;
-        full.data.emplace(65492, 0);
+        full.data.assign(65492, 0);
         doc.GetMap(0) = full;
         doc.UpdateAllViews(nullptr);
         QCOMPARE(Edit(h.app, "memory")->text(), QStringLiteral("64"));
@@ -331,12 +330,11 @@ private slots:
     }
 
     void colorDepthDialogShowsItsTextsAndDefaults() {
-        palm::CColorDepthDlg core;
-        core.sizeEstimates = {1.41015625f, 2.58203125f, 4.92578125f, 9.80859375f};
-        core.sourceDepth = 8;
-        auto shown = BuildDialog(core, nullptr);
-        QVERIFY(shown);
-        QDialog& dialog = *shown->dialog;
+        palm::SourcePicture picture;
+        picture.width = 100;
+        picture.height = 100;
+        picture.bitCount = 8;
+        ColorDepthDialog dialog(picture, nullptr);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Choose the color depth of the map"));
         const char* labels[] = {"1 bit - 2 colors", "2 bits - 4 colors", "4 bits - 16 colors palmOS 3.3 min.",
                                 "8 bits - 256 colors palmOS 3.5 min."};
@@ -379,38 +377,32 @@ private slots:
             choose(dialog);
             dialog.accept();
         };
-        palm::CColorDepthDlg taken;
-        platform::GetUserInterface().DoModal(taken);
-        QCOMPARE(taken.depthChoice, 2);
+        const palm::SourcePicture picture;
+        const palm::ConversionOptions taken = h.app.GetUserInterface().AskColorDepth(picture);
+        QCOMPARE(taken.depth, 4u);
         QVERIFY(taken.compress);
-        QVERIFY(taken.includeColorTable);
+        QVERIFY(taken.colorTable);
 
         h.answer = [&](QDialog& dialog) {
             choose(dialog);
             dialog.reject();  // closed with Esc or the window's close button
         };
-        palm::CColorDepthDlg kept;
-        platform::GetUserInterface().DoModal(kept);
-        QCOMPARE(kept.depthChoice, 0);
+        const palm::ConversionOptions kept = h.app.GetUserInterface().AskColorDepth(picture);
+        QCOMPARE(kept.depth, 1u);
         QVERIFY(!kept.compress);
-        QVERIFY(!kept.includeColorTable);
+        QVERIFY(!kept.colorTable);
     }
 
     void coordinatesDialogShowsTheFormatAndTheGivenTexts() {
         Harness h;
         QVERIFY(h.Start());
-        palm::CCoordinatesDlg core;
-        core.topLeftLatitude = "N 10";
-        core.topLeftLongitude = "W 10";
-        core.bottomRightLatitude = "-10.00000";
-        core.bottomRightLongitude = "10.00000";
         QString format;
         h.answer = [&format](QDialog& dialog) {
             format = dialog.findChild<QLabel*>("format")->text();
             dialog.findChild<QLineEdit*>("topLeftLongitude")->setText(QStringLiteral("W37º37'8\""));
             dialog.accept();
         };
-        platform::GetUserInterface().DoModal(core);
+        const palm::CornerTexts core = h.app.GetUserInterface().AskCoordinates(palm::ProposedCorners());
         QCOMPARE(format, QStringLiteral("Format:\nLatitude: [N/+]/(S/-) DD[.dd] [MM[.mm]] [SS[.ss]]\n"
                                         "Longitude: [E/+]/(W/-) DDD[.dd] [MM[.mm]] [SS[.ss]]\n\n"
                                         "example: W37\u00BA37'8\" or -37.61889 or 37 37.133 W"));
@@ -428,8 +420,8 @@ private slots:
     void noticesShowTheirTitlesAndTexts() {
         Harness h;
         QVERIFY(h.Start());
-        palm::ShowUnsupportedFormat();
-        platform::GetUserInterface().MessageBox("", "Something to tell");
+        h.app.GetUserInterface().ShowError(palm::UnsupportedFormat());
+        h.app.GetUserInterface().MessageBox("", "Something to tell");
         QCOMPARE(h.DialogTitles(), (QStringList{"Unsuported format", "Navrello Plandrel"}));
         QVERIFY(h.dialogs[0].texts.contains("Plandrel accepts BMP, GIF and JPEG\nwith a maximum of 256 colors (8 bits)."));
         QVERIFY(h.dialogs[1].texts.contains("Something to tell"));
@@ -550,8 +542,7 @@ private slots:
         QCOMPARE(h.saveQuestions.last(), QStringLiteral("Europe.pdb"));
         QCOMPARE(doc.GetMapCount(), 0);
         mapdb::CPDBDoc saved;
-        std::string error;
-        QVERIFY(saved.OnOpenDocument(Path("Europe.pdb").toStdString(), error));
+        QVERIFY(saved.OnOpenDocument(Path("Europe.pdb").toStdString()));
         QCOMPARE(saved.GetMapCount(), 2);
 
         modify();

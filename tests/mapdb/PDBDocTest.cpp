@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "mapdb/PDBDoc.h"
-#include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
 
 using namespace mapdb;
 
@@ -23,21 +25,6 @@ std::vector<std::string> Names(const CPDBDoc& doc) {
     }
     return names;
 }
-
-// Writes through an archive that fails after a given number of bytes.
-class FailingArchive : public platform::MemoryArchive {
-public:
-    explicit FailingArchive(std::size_t limit) : limit(limit) { SetFileTitle("Broken.pdb"); }
-    void Write(const void* buffer, std::size_t count) override {
-        if (GetPosition() + count > limit) {
-            throw platform::ArchiveError("disk full");
-        }
-        MemoryArchive::Write(buffer, count);
-    }
-
-private:
-    std::size_t limit;
-};
 
 }  // namespace
 
@@ -124,63 +111,13 @@ TEST(CPDBDoc, AddingBeyondTheLastCountableMapIsRefused) {
     EXPECT_EQ(doc.GetMapCount(), 65535);
 }
 
-TEST(CPDBDoc, AWriteFailingAtAnyByteLeavesTheDocumentAsItWas) {
-    testing_support::WithScriptedUi scripted;
-    CPDBDoc doc;
-    doc.SetClock([] { return 42u; });
-    doc.OnNewDocument();
-    MapRecord big = Map("Big", 2, 36000, 0);
-    big.rowBytes = 2;
-    big.data = std::vector<std::uint8_t>{1, 2, 3, 4};
-    doc.AddMap(big, RecordEntry{0, 1, {}});
-    doc.AddMap(Map("Small", 1, 36000, 0), RecordEntry{0, 2, {}});
-
-    platform::MemoryArchive complete;
-    complete.SetFileTitle("Broken.pdb");
-    doc.SetClock([] { return 43u; });
-    CPDBDoc reference;
-    {
-        // The bytes a successful save would write, from an identical document.
-        reference.SetClock([] { return 42u; });
-        reference.OnNewDocument();
-        reference.SetClock([] { return 43u; });
-        reference.AddMap(big, RecordEntry{0, 1, {}});
-        reference.AddMap(Map("Small", 1, 36000, 0), RecordEntry{0, 2, {}});
-        std::string error;
-        ASSERT_TRUE(reference.SaveThrough(complete, error));
-    }
-    for (std::size_t limit = 0; limit < complete.Bytes().size(); ++limit) {
-        FailingArchive archive(limit);
-        std::string error;
-        EXPECT_FALSE(doc.SaveThrough(archive, error));
-        EXPECT_EQ(error, "disk full");
-        EXPECT_EQ(doc.GetHeader().modificationDate, 42u);
-        EXPECT_EQ(doc.GetHeader().name[0], '\0');
-        EXPECT_EQ(Names(doc), (std::vector<std::string>{"Big", "Small"}));
-        EXPECT_EQ(doc.GetEntry(0).attributes, 1);
-        EXPECT_EQ(doc.GetEntry(0).offset, 0u);
-    }
-    platform::MemoryArchive again;
-    again.SetFileTitle("Broken.pdb");
-    std::string error;
-    ASSERT_TRUE(doc.SaveThrough(again, error));
-    EXPECT_EQ(again.Bytes(), complete.Bytes());
-}
-
-TEST(CPDBDoc, AFailureAtTheLastStepOfASaveLeavesTheDocumentAsItWas) {
-    // Writes to a file are buffered: a full disk often shows only when the file is
-    // flushed, after every map has been written. That failure too gives the
-    // document back unsorted, with its old date and offsets, and tells no view.
-    class FailingFlush : public platform::MemoryArchive {
-    public:
-        void Flush() override { throw platform::ArchiveError("disk full"); }
-    };
+TEST(CPDBDoc, AFailedSaveLeavesTheDocumentAsItWasAndTellsNoView) {
     class CountingView : public platform::CView {
     public:
         int updates = 0;
         void OnUpdate(platform::CView*) override { ++updates; }
     };
-    testing_support::WithScriptedUi scripted;
+    testing_support::TempFolder folder;
     CPDBDoc doc;
     doc.SetClock([] { return 42u; });
     doc.OnNewDocument();
@@ -189,13 +126,15 @@ TEST(CPDBDoc, AFailureAtTheLastStepOfASaveLeavesTheDocumentAsItWas) {
     doc.SetClock([] { return 43u; });
     CountingView view;
     doc.AddView(&view);
-    FailingFlush archive;
-    archive.SetFileTitle("Full.pdb");
-    std::string error;
-    EXPECT_FALSE(doc.SaveThrough(archive, error));
-    EXPECT_EQ(error, "disk full");
+    std::filesystem::create_directory(folder / "Full.pdb");
+    EXPECT_FALSE(doc.OnSaveDocument(folder / "Full.pdb"));
     EXPECT_EQ(Names(doc), (std::vector<std::string>{"Big", "Small"}));
     EXPECT_EQ(doc.GetHeader().modificationDate, 42u);
+    EXPECT_EQ(doc.GetHeader().name[0], '\0');
     EXPECT_EQ(doc.GetEntry(1).offset, 0u);
     EXPECT_EQ(view.updates, 0);
+
+    ASSERT_TRUE(doc.OnSaveDocument(folder / "Saved.pdb"));
+    EXPECT_EQ(Names(doc), (std::vector<std::string>{"Small", "Big"}));
+    EXPECT_EQ(view.updates, 1);
 }

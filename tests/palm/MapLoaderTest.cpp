@@ -4,27 +4,16 @@
 #include <limits>
 
 #include "palm/MapLoader.h"
-#include "PalmFixtures.h"
 #include "support/TempFolder.h"
 
 using namespace palm;
-using namespace palm_test;
 using testing_support::TempFolder;
 
 namespace {
 
-class LoadMapFromBmpTest : public ::testing::Test, public testing_support::WithScriptedUi {
-protected:
-    TempFolder folder;
-    std::string picture = folder / "city.bmp";
-
-    void SetUp() override {
-        testing_support::WriteFileBytes(picture, RandomPicture(6, 4, 4, 2).Bmp());
-    }
-    void WriteText(const std::string& path, const std::string& text) {
-        testing_support::WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
-    }
-};
+std::vector<std::int32_t> Values(const Corners& c) {
+    return {c.topLeftLat, c.topLeftLon, c.bottomRightLat, c.bottomRightLon};
+}
 
 }  // namespace
 
@@ -66,86 +55,55 @@ TEST(MapLoader, NamesAndSideFilePaths) {
     EXPECT_EQ(SideFilePath("/maps/Town.BMP"), "/maps/Town.txt");
 }
 
-TEST_F(LoadMapFromBmpTest, SideFileGivesTheCornersWithoutDialog) {
-    WriteText(folder / "city.txt", "45.5,-73.25\r\n 44.5 , -72.25 ,ignored\nignored too\n");
-    mapdb::MapRecord map;
-    LoadMapFromBmp(map, picture);
-    ASSERT_TRUE(map.data);
-    EXPECT_EQ(map.GetName(), "city");
-    EXPECT_EQ(map.topLeftLat, 163800000);
-    EXPECT_EQ(map.topLeftLon, -263700000);
-    EXPECT_EQ(map.bottomRightLat, 160200000);
-    EXPECT_EQ(map.bottomRightLon, -260100000);
-    EXPECT_EQ(ui.dialogs, std::vector<int>{CColorDepthDlg::kTemplateId});
-
-    // One line only, read in double precision; the missing line gives zeros.
-    WriteText(folder / "city.txt", "-37.61889");
-    EXPECT_TRUE(ReadSideFile(map, folder / "city.txt"));
-    EXPECT_EQ(map.topLeftLat, -135428004);
-    EXPECT_EQ(map.topLeftLon, 0);
-    EXPECT_EQ(map.bottomRightLat, 0);
-    EXPECT_EQ(map.bottomRightLon, 0);
-    EXPECT_FALSE(ReadSideFile(map, folder / "none.txt"));
-    EXPECT_EQ(map.topLeftLat, -135428004);
+// Each corner text is read with its own hemisphere letters: S for latitudes, W for longitudes.
+TEST(ParseCorners, ProposedAndTypedTexts) {
+    EXPECT_EQ(Values(ParseCorners(ProposedCorners())), (std::vector<std::int32_t>{36000000, -36000000, -36000000, 36000000}));
+    const CornerTexts typed{"S 33 52 10", "W37\u00BA37'8\"", "-34", "S 10"};
+    EXPECT_EQ(Values(ParseCorners(typed)), (std::vector<std::int32_t>{-121930000, -135428000, -122400000, 36000000}));
 }
 
-TEST_F(LoadMapFromBmpTest, DialogStartsAtTenDegreesAndItsTextsAreParsed) {
-    std::vector<std::string> shown;
-    ui.answer = [&](platform::CDialog& dialog) {
-        if (auto* corners = dynamic_cast<CCoordinatesDlg*>(&dialog)) {
-            shown = {corners->topLeftLatitude, corners->topLeftLongitude, corners->bottomRightLatitude,
-                     corners->bottomRightLongitude};
-        }
+TEST(ReadSideText, TwoLinesOfDecimalDegrees) {
+    struct Case {
+        const char* text;
+        std::vector<std::int32_t> corners;
     };
-    mapdb::MapRecord map;
-    LoadMapFromBmp(map, picture);
-    EXPECT_EQ(shown, (std::vector<std::string>{"N 10", "W 10", "-10.00000", "10.00000"}));
-    EXPECT_EQ(ui.dialogs, (std::vector<int>{CColorDepthDlg::kTemplateId, CCoordinatesDlg::kTemplateId}));
-    EXPECT_EQ(map.topLeftLat, 36000000);
-    EXPECT_EQ(map.topLeftLon, -36000000);
-    EXPECT_EQ(map.bottomRightLat, -36000000);
-    EXPECT_EQ(map.bottomRightLon, 36000000);
-
-    ui.answer = [](platform::CDialog& dialog) {
-        if (auto* corners = dynamic_cast<CCoordinatesDlg*>(&dialog)) {
-            corners->topLeftLatitude = "S 33 52 10";
-            corners->topLeftLongitude = "W37\u00BA37'8\"";
-            corners->bottomRightLatitude = "-34";
-            corners->bottomRightLongitude = "S 10";
-        }
+    const Case cases[] = {
+        {"45.5,-73.25\r\n 44.5 , -72.25 ,ignored\nignored too\n", {163800000, -263700000, 160200000, -260100000}},
+        // Read in double precision; a missing line or value gives zeros.
+        {"-37.61889", {-135428004, 0, 0, 0}},
+        {"\n1,2", {0, 0, 3600000, 7200000}},
+        {"", {0, 0, 0, 0}},
     };
-    map = {};
-    LoadMapFromBmp(map, picture);
-    EXPECT_EQ(map.topLeftLat, -121930000);
-    EXPECT_EQ(map.topLeftLon, -135428000);
-    EXPECT_EQ(map.bottomRightLat, -122400000);
-    EXPECT_EQ(map.bottomRightLon, 36000000);
+    for (const Case& c : cases) {
+        EXPECT_EQ(Values(ReadSideText(c.text)), c.corners) << c.text;
+    }
 }
 
-TEST_F(LoadMapFromBmpTest, FilesThatCannotBeReadEndTheImportAfterANotice) {
-    mapdb::MapRecord map;
-    LoadMapFromBmp(map, folder / "gone.bmp");
-    EXPECT_FALSE(map.data);
-    ASSERT_EQ(ui.notices.size(), 1u);
-    EXPECT_NE(ui.notices[0].text.find(folder / "gone.bmp"), std::string::npos);
-    EXPECT_TRUE(ui.dialogs.empty());
+TEST(ReadSideFile, NoneWithoutAFileAndAnErrorForOneThatCannotBeRead) {
+    TempFolder folder;
+    testing_support::WriteFileBytes(folder / "city.txt", {'1', ',', '2', '\n', '3', ',', '4'});
+    auto read = ReadSideFile(folder / "city.txt");
+    ASSERT_TRUE(read && *read);
+    EXPECT_EQ(Values(**read), (std::vector<std::int32_t>{3600000, 7200000, 10800000, 14400000}));
+
+    for (const std::string& missing : {folder / "none.txt", folder / "city.txt/none.txt"}) {
+        read = ReadSideFile(missing);
+        ASSERT_TRUE(read) << missing;
+        EXPECT_FALSE(*read) << missing;
+    }
 
     // A side file that is there but cannot be read is not taken for a missing one.
-    std::filesystem::create_directory(folder / "city.txt");
-    map = {};
-    LoadMapFromBmp(map, picture);
-    EXPECT_FALSE(map.data);
-    ASSERT_EQ(ui.notices.size(), 2u);
-    EXPECT_NE(ui.notices[1].text.find(folder / "city.txt"), std::string::npos);
-    EXPECT_EQ(ui.dialogs, std::vector<int>{CColorDepthDlg::kTemplateId});
+    std::filesystem::create_directory(folder / "town.txt");
+    read = ReadSideFile(folder / "town.txt");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().message.rfind("Cannot open the file " + folder / "town.txt" + ":\n", 0), 0u)
+        << read.error().message;
+}
 
-    // A refused picture reads no side file and asks for no corners.
-    testing_support::WriteFileBytes(folder / "text.bmp", {'B', 'M', 'x'});
-    WriteText(folder / "text.txt", "1,2\n3,4\n");
-    ui.dialogs.clear();
-    map = {};
-    LoadMapFromBmp(map, folder / "text.bmp");
-    EXPECT_FALSE(map.data);
-    EXPECT_EQ(map.topLeftLat, 0);
-    EXPECT_EQ(ui.dialogs, std::vector<int>{CUnsupportedFormatDlg::kTemplateId});
+TEST(ReadBitmapFile, AFileThatCannotBeReadIsToldByName) {
+    TempFolder folder;
+    auto file = ReadBitmapFile(folder / "gone.bmp");
+    ASSERT_FALSE(file);
+    EXPECT_EQ(file.error().message.rfind("Cannot open the file " + folder / "gone.bmp" + ":\n", 0), 0u)
+        << file.error().message;
 }

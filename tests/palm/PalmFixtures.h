@@ -1,25 +1,25 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "image/ImagePalette.h"
 #include "mapdb/MapRecord.h"
 #include "palm/PalmBitmap.h"
-#include "palm/PalmDialogs.h"
 #include "platform/ByteOrder.h"
-#include "support/ScriptedUserInterface.h"
 
 namespace palm_test {
 
-using palm::Rgb;
+using image::Color;
 
 // A paletted picture, indices top row first, and the ways to write it as a .bmp file.
 struct Picture {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     unsigned bits = 8;
-    std::vector<Rgb> colors;
+    std::vector<Color> colors;
     std::vector<std::uint8_t> indices;
 
     enum class Layout { kBottomUp, kTopDown, kCore, kV4, kV5, kRle };
@@ -103,8 +103,8 @@ inline Picture RandomPicture(std::uint32_t width, std::uint32_t height, unsigned
     std::mt19937 random(seed);
     Picture picture{width, height, bits, {}, {}};
     for (unsigned i = 0; i < (1u << bits); ++i) {
-        picture.colors.push_back(Rgb{static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
-                                     static_cast<std::uint8_t>(random())});
+        picture.colors.push_back(Color{static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+                                       static_cast<std::uint8_t>(random())});
     }
     const unsigned limit = std::min((1u << bits) - 1, maxIndex);
     for (std::uint32_t i = 0; i < width * height; ++i) {
@@ -113,34 +113,19 @@ inline Picture RandomPicture(std::uint32_t width, std::uint32_t height, unsigned
     return picture;
 }
 
-// Answers the colour-depth dialog with these choices; every other dialog is left as it is.
-inline void AnswerDepth(testing_support::ScriptedUserInterface& ui, int choice, bool compress, bool table) {
-    ui.answer = [=](platform::CDialog& dialog) {
-        if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-            depth->depthChoice = choice;
-            depth->compress = compress;
-            depth->includeColorTable = table;
-        }
-    };
-}
-
-inline int ChoiceFor(unsigned depth) {
-    return depth == 1 ? 0 : depth == 2 ? 1 : depth == 4 ? 2 : 3;
-}
-
-// The map converted from `file` with the given answers.
-inline mapdb::MapRecord Convert(testing_support::ScriptedUserInterface& ui, const std::vector<std::uint8_t>& file,
-                                unsigned depth, bool table, bool compress = false) {
-    AnswerDepth(ui, ChoiceFor(depth), compress, table);
-    mapdb::MapRecord map;
-    palm::BuildPalmBitmap(map, file.data(), file.size());
-    return map;
+// The map converted from the bitmap file image `file` at `depth` bits, with or without colour table.
+inline platform::Result<mapdb::MapRecord> Convert(const std::vector<std::uint8_t>& file, unsigned depth, bool table) {
+    auto picture = palm::ReadSourcePicture(file);
+    if (!picture) {
+        return picture.error();
+    }
+    return palm::BuildPalmBitmap(*picture, palm::ConversionOptions{depth, false, table});
 }
 
 // The pixel rows of an uncompressed map, behind its colour table.
 inline std::vector<std::uint8_t> PixelRows(const mapdb::MapRecord& map) {
-    std::size_t skip = map.HasColorTable() ? 2 + 4 * std::size_t{platform::ReadBE16(map.data->data())} : 0;
-    return {map.data->begin() + static_cast<std::ptrdiff_t>(skip), map.data->end()};
+    const auto skip = static_cast<std::ptrdiff_t>(mapdb::GetColorTableSize(map));
+    return {map.data.begin() + skip, map.data.end()};
 }
 
 }  // namespace palm_test

@@ -1,43 +1,36 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "palm/PalmDialogs.h"
-#include "support/ScriptedUserInterface.h"
+#include "view/ImportFlow.h"
 
-namespace testing_support {
+namespace view_test {
 
-// Answers the colour-depth dialog with a depth (1, 2, 4, 8) and the two boxes,
-// and the coordinates dialog with given texts (or leaves its defaults).
-struct ImportAnswers {
-    int depth = 1;
-    bool compress = false;
-    bool colorTable = false;
-    std::string topLeftLat, topLeftLon, bottomRightLat, bottomRightLon;
+// Answers the import's two questions the way a user would, and records which
+// were asked, in order: "conversion" (with the picture's size, as the
+// colour-depth dialog shows it) and "corners".
+struct ScriptedAnswers {
+    palm::ConversionOptions options;         // 1 bit, uncompressed, no colour table
+    std::optional<palm::CornerTexts> typed;  // none: the proposed corners are kept
+    std::vector<std::string> asked;
+    std::uint32_t shownWidth = 0;
+    std::uint32_t shownHeight = 0;
 
-    static ImportAnswers At(int depth, bool compress = false) {
-        ImportAnswers answers;
-        answers.depth = depth;
-        answers.compress = compress;
-        return answers;
-    }
-
-    void Install(ScriptedUserInterface& ui) const {
-        ui.answer = [answers = *this](platform::CDialog& dialog) {
-            if (auto* depth = dynamic_cast<palm::CColorDepthDlg*>(&dialog)) {
-                depth->depthChoice = answers.depth == 8 ? 3 : answers.depth == 4 ? 2 : answers.depth == 2 ? 1 : 0;
-                depth->compress = answers.compress;
-                depth->includeColorTable = answers.colorTable;
-            } else if (auto* corners = dynamic_cast<palm::CCoordinatesDlg*>(&dialog)) {
-                if (!answers.topLeftLat.empty()) {
-                    corners->topLeftLatitude = answers.topLeftLat;
-                    corners->topLeftLongitude = answers.topLeftLon;
-                    corners->bottomRightLatitude = answers.bottomRightLat;
-                    corners->bottomRightLongitude = answers.bottomRightLon;
-                }
-            }
-        };
+    view::ImportAnswers Answers() {
+        return {[this](const palm::SourcePicture& picture) {
+                    asked.push_back("conversion");
+                    shownWidth = picture.width;
+                    shownHeight = picture.height;
+                    return options;
+                },
+                [this](const palm::CornerTexts& proposed) {
+                    asked.push_back("corners");
+                    return typed.value_or(proposed);
+                }};
     }
 };
 
-}  // namespace testing_support
+}  // namespace view_test

@@ -17,7 +17,7 @@ mapdb::MapRecord Map(const std::string& name, std::uint16_t rows, std::uint8_t d
     map.rowBytes = 2;
     map.topLeftLat = 36000000;
     map.bottomRightLat = 0;
-    map.data.emplace(std::size_t{2} * rows, 0);
+    map.data.assign(std::size_t{2} * rows, 0);
     return map;
 }
 
@@ -160,7 +160,7 @@ TEST_F(MapListFormTest, ShowsMemoryAndDepthTexts) {
     auto big = Map("Big", 500);
     big.width = 600;
     big.rowBytes = 76;
-    big.data.emplace(38000, 0);
+    big.data.assign(38000, 0);
     Add(std::move(big));
     form.RefreshMapList();
     EXPECT_EQ(FormatFloat(form.m_memory), "37.1523");
@@ -169,7 +169,7 @@ TEST_F(MapListFormTest, ShowsMemoryAndDepthTexts) {
     auto full = Map("Full", 1);
     full.rowBytes = 65492;
     full.pixelSize = 8;
-    full.data.emplace(65492, 0);
+    full.data.assign(65492, 0);
     doc.GetMap(0) = std::move(full);
     form.RefreshMapList();
     EXPECT_EQ(FormatFloat(form.m_memory), "64");

@@ -62,9 +62,6 @@ TEST(MapPictureTest, CompressedRowsAreExpandedAndRowsComeTopFirst) {
 TEST(MapPictureTest, RefusesWhatCannotBeShown) {
     EXPECT_FALSE(RenderMap(Map(2, 1, 3, 2, {0, 0})));
     EXPECT_FALSE(RenderMap(mapdb::MapRecord{}));
-    auto noData = Map(2, 1, 1, 2, {});
-    noData.data.reset();
-    EXPECT_FALSE(RenderMap(noData));
     EXPECT_FALSE(RenderMap(Map(40, 1, 1, 2, {0, 0})));  // rows too short for the width
     auto damaged = Map(8, 4, 1, 2, {0x00, 0x04, 0xC0});
     damaged.SetFlag(mapdb::kCompressed, true);
