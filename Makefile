@@ -11,15 +11,20 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 FUZZ_SECONDS ?= 300
 FUZZ_JOBS ?= 2
 
-.PHONY: all deps build run screenshot test test-release test-asan test-fuzz fuzz fuzz-build memcheck bench scale package package-test clean
+.PHONY: all deps deps-build build run screenshot test test-release test-asan test-fuzz fuzz fuzz-build memcheck bench scale package package-test clean
 
 all: build
 
-deps:
-	@scripts/install-deps
+# What building and running need; `deps` adds the tests' peers, clang, valgrind and packaging tools.
+deps-build:
+	@scripts/install-deps build
 
-$(RELEASE)/build.ninja:
-	cmake -S . -B $(RELEASE) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+deps:
+	@scripts/install-deps all
+
+# The release build serves both `make run` (without the tests, whose libraries
+# only `deps` installs) and `make test`: each configures it as it needs.
+RELEASE_CONFIGURE := cmake -S . -B $(RELEASE) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
 
 $(ASAN)/build.ninja:
 	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DPLANDREL_SANITIZE=ON
@@ -34,19 +39,21 @@ $(BENCH)/build.ninja:
 $(PACKAGE)/build.ninja:
 	cmake -S . -B $(PACKAGE) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DPLANDREL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
 
-build: deps $(RELEASE)/build.ninja
+build: deps-build
+	$(RELEASE_CONFIGURE) -DPLANDREL_TESTS=OFF
 	cmake --build $(RELEASE) -j $(JOBS)
 
 run: build
 	@scripts/run-app $(RELEASE)
 
-screenshot: build
+screenshot: deps build
 	@scripts/screenshot $(RELEASE) docs/screenshot.png
 
 # The fuzz replay runs before the sanitizer suite, whose summary closes the output.
 test: deps test-release test-fuzz test-asan
 
-test-release: $(RELEASE)/build.ninja
+test-release:
+	$(RELEASE_CONFIGURE) -DPLANDREL_TESTS=ON
 	cmake --build $(RELEASE) -j $(JOBS)
 	ctest --test-dir $(RELEASE) -j $(JOBS) --output-on-failure
 
@@ -70,7 +77,8 @@ fuzz: deps fuzz-build
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) scripts/run-fuzz $(FUZZ)
 
 # valgrind's memcheck on the command-line tool importing a picture of each format.
-memcheck: deps $(RELEASE)/build.ninja
+memcheck: deps
+	$(RELEASE_CONFIGURE)
 	cmake --build $(RELEASE) -j $(JOBS)
 	scripts/memcheck $(RELEASE)/src/cli/plandrel
 

@@ -1,36 +1,17 @@
 // Our GIF codec against giflib on the map-like picture: decoding and encoding
 // in memory, row by row into and out of ready buffers on both sides.
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include <gif_lib.h>
 
 #include "BenchSupport.h"
 #include "image/GifCodec.h"
+#include "support/GiflibMemory.h"
 
 namespace bench {
 
 namespace {
-
-struct MemoryReader {
-    const std::vector<std::uint8_t>* bytes;
-    std::size_t at = 0;
-};
-
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int n) {
-    auto* reader = static_cast<MemoryReader*>(gif->UserData);
-    auto count = std::min(static_cast<std::size_t>(n), reader->bytes->size() - reader->at);
-    std::memcpy(out, reader->bytes->data() + reader->at, count);
-    reader->at += count;
-    return static_cast<int>(count);
-}
-
-int WriteToMemory(GifFileType* gif, const GifByteType* bytes, int n) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-    out->insert(out->end(), bytes, bytes + n);
-    return n;
-}
 
 void DecodeOurs(benchmark::State& state) {
     const auto& file = MapGifFile();
@@ -50,9 +31,9 @@ void DecodeGiflib(benchmark::State& state) {
     const auto& file = MapGifFile();
     std::vector<GifPixelType> raster(MapPixels().size());
     for (auto _ : state) {
-        MemoryReader reader{&file};
+        testing_support::GifMemoryReader reader{&file};
         int error = 0;
-        GifFileType* gif = DGifOpen(&reader, ReadFromMemory, &error);
+        GifFileType* gif = DGifOpen(&reader, testing_support::ReadGifFromMemory, &error);
         GifRecordType type;
         while (DGifGetRecordType(gif, &type) == GIF_OK && type != IMAGE_DESC_RECORD_TYPE &&
                type != TERMINATE_RECORD_TYPE) {
@@ -86,7 +67,7 @@ void EncodeGiflib(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<std::uint8_t> out;
         int error = 0;
-        GifFileType* gif = EGifOpen(&out, WriteToMemory, &error);
+        GifFileType* gif = EGifOpen(&out, testing_support::WriteGifToMemory, &error);
         ColorMapObject* map = GifMakeMapObject(256, colours.data());
         EGifPutScreenDesc(gif, kSide, kSide, 8, 0, map);
         EGifPutImageDesc(gif, 0, 0, kSide, kSide, false, nullptr);

@@ -4,21 +4,13 @@
 #include <cstring>
 #include <memory>
 
+#include "support/Lcg.h"
+
 namespace bench {
 
 namespace {
 
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state(seed) {}
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-
-private:
-    std::uint32_t state;
-};
+using testing_support::Lcg;
 
 constexpr double kBaseArea = 4000.0 * 4000.0;
 

@@ -281,7 +281,7 @@ Result<BmpRowsInPlace> ViewBmpInMemory(Bytes file) {
 Result<DibBlock> LoadBmpFile(const std::string& name) {
     Result<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(name, kMaxPictureFileBytes);
     if (!bytes) {
-        return bytes.error();
+        return platform::FileError("Cannot open", name, bytes.error());
     }
     return LoadBmpFromMemory(*bytes);
 }

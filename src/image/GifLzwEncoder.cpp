@@ -7,9 +7,10 @@ namespace image {
 GifPixelSource::GifPixelSource(const std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height,
                                int bitCount)
     : pixels(pixels), rowBytes(rowBytes), width(width), bitCount(bitCount), row(height - 1) {
-    bool usable = pixels != nullptr && width > 0 && height > 0 && bitCount >= 1 && bitCount <= 8;
-    pixelsLeft = usable ? std::int64_t{width} * height : 0;
-    if (usable && bitCount < 8) {
+    const bool usable = pixels != nullptr && width > 0 && height > 0 && bitCount >= 1 && bitCount <= 8;
+    if (!usable) {
+        row = -1;
+    } else if (bitCount < 8) {
         line.resize(static_cast<std::size_t>(width));
     }
 }
@@ -31,42 +32,18 @@ int GifPixelSource::IndexAt(const std::uint8_t* rowStart, int x) const {
     return static_cast<int>((window >> (16 - offset - bitCount)) & ((1u << bitCount) - 1));
 }
 
-void GifPixelSource::MoveOn(int count) {
-    pixelsLeft -= count;
-    column += count;
-    if (column == width) {
-        column = 0;
-        --row;
-    }
-}
-
-int GifPixelSource::NextPixel() {
-    if (pixelsLeft <= 0) {
-        return -1;
-    }
-    int value = IndexAt(RowAddress(), column);
-    MoveOn(1);
-    return value;
-}
-
-const std::uint8_t* GifPixelSource::NextRow(int& count) {
-    if (pixelsLeft <= 0) {
-        count = 0;
+const std::uint8_t* GifPixelSource::NextRow() {
+    if (row < 0) {
         return nullptr;
     }
-    const std::uint8_t* rowStart = RowAddress();
-    const std::uint8_t* result;
-    count = width - column;
+    const std::uint8_t* rowStart = pixels + static_cast<std::ptrdiff_t>(row--) * rowBytes;
     if (bitCount == 8) {
-        result = rowStart + column;
-    } else {
-        for (int x = column; x < width; ++x) {
-            line[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(IndexAt(rowStart, x));
-        }
-        result = line.data() + column;
+        return rowStart;
     }
-    MoveOn(count);
-    return result;
+    for (int x = 0; x < width; ++x) {
+        line[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(IndexAt(rowStart, x));
+    }
+    return line.data();
 }
 
 void GifLzwEncoder::FlushPacket() {
@@ -131,8 +108,8 @@ void GifLzwEncoder::StartStream() {
 
 void GifLzwEncoder::Compress(GifPixelSource& pixels) {
     StartStream();
-    int count = 0;
-    const std::uint8_t* line = pixels.NextRow(count);
+    const int count = pixels.Width();
+    const std::uint8_t* line = pixels.NextRow();
     if (line == nullptr) {
         OutputCode(kEndCode);
         return;
@@ -141,7 +118,7 @@ void GifLzwEncoder::Compress(GifPixelSource& pixels) {
     int start = 1;
     std::int32_t* keys = hashKeys.data();
     std::uint16_t* codes = hashCodes.data();
-    for (; line != nullptr; line = pixels.NextRow(count), start = 0) {
+    for (; line != nullptr; line = pixels.NextRow(), start = 0) {
         for (int i = start; i < count; ++i) {
             int pixel = line[i];
             std::int32_t key = (pixel << kMaxWidth) + prefix;

@@ -7,33 +7,25 @@
 
 namespace image {
 
-// The pixels of a bottom-up picture of 1 to 8 bits per pixel in GIF order:
-// top row first, each row left to right, as 8-bit palette indices. Pixels of
-// fewer than 8 bits are taken from their bits, most significant first.
+// The rows of a bottom-up picture of 1 to 8 bits per pixel in GIF order: top
+// row first, each as Width() 8-bit palette indices. Pixels of fewer than 8
+// bits are taken from their bits, most significant first.
 class GifPixelSource {
 public:
     GifPixelSource(const std::uint8_t* pixels, std::ptrdiff_t rowBytes, int width, int height, int bitCount);
 
     int Width() const { return width; }
-    // The next pixel's index (0–255), or -1 once every pixel has been read.
-    int NextPixel();
-    // The rest of the current row (all of it unless NextPixel was used) as
-    // 8-bit indices, and the count in `count`; nullptr once every pixel has
-    // been read.
-    const std::uint8_t* NextRow(int& count);
+    // The next row; nullptr once every row has been read.
+    const std::uint8_t* NextRow();
 
 private:
-    const std::uint8_t* RowAddress() const { return pixels + static_cast<std::ptrdiff_t>(row) * rowBytes; }
     int IndexAt(const std::uint8_t* rowStart, int x) const;
-    void MoveOn(int count);
 
     const std::uint8_t* pixels;
     std::ptrdiff_t rowBytes;
     int width;
     int bitCount;
-    int column = 0;
-    int row;  // in the picture's bottom-up order
-    std::int64_t pixelsLeft;
+    int row;  // in the picture's bottom-up order; -1 once every row has been read
     std::vector<std::uint8_t> line;
 };
 

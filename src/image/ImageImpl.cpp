@@ -211,7 +211,7 @@ int CImageImpl::SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, 
 Result<void> CImageImpl::ReadImage(const std::string& fileName) {
     Result<std::vector<std::uint8_t>> file = platform::ReadWholeFile(fileName, kMaxPictureFileBytes);
     if (!file) {
-        return file.error();
+        return platform::FileError("Cannot open", fileName, file.error());
     }
     return ReadImageBytes(*file);
 }

@@ -3,56 +3,111 @@
 #include "gif/GifTestSupport.h"
 #include "image/GifLzwDecoder.h"
 
-using image::GifByteSource;
+using gif_test::Bytes;
 using image::GifRowCursor;
 using image::LzwDecoder;
 
 namespace {
 
+// Packs codes of given widths least significant bit first, as GIF does.
+class CodePacker {
+public:
+    CodePacker& Put(int code, int width) {
+        for (int i = 0; i < width; ++i, ++bit) {
+            if (bit % 8 == 0) {
+                bytes.push_back(0);
+            }
+            bytes.back() = static_cast<std::uint8_t>(bytes.back() | (((code >> i) & 1) << (bit % 8)));
+        }
+        return *this;
+    }
+    CodePacker& Put(std::initializer_list<int> codes, int width) {
+        for (int code : codes) {
+            Put(code, width);
+        }
+        return *this;
+    }
+    Bytes bytes;
+
+private:
+    int bit = 0;
+};
+
+// Writes codes with the widths a decoder expects: after a clear code the first
+// code makes no entry, every later one makes one until 4096 are in use, and
+// the width grows when the next entry would not fit.
+class StreamBuilder {
+public:
+    explicit StreamBuilder(int minimumCodeSize) : minimum(minimumCodeSize) { Reset(); }
+    void Clear() {
+        packer.Put(1 << minimum, width);
+        Reset();
+    }
+    void Code(int code) {
+        packer.Put(code, width);
+        if (!afterClear && nextFree < 4096) {
+            ++nextFree;
+        }
+        afterClear = false;
+        if (nextFree == 1 << width && width < 12) {
+            ++width;
+        }
+    }
+    void End() { packer.Put((1 << minimum) + 1, width); }
+    int NextFree() const { return nextFree; }
+    const Bytes& Stream() const { return packer.bytes; }
+
+private:
+    void Reset() {
+        width = minimum + 1;
+        nextFree = (1 << minimum) + 2;
+        afterClear = true;
+    }
+    CodePacker packer;
+    int minimum;
+    int width = 0;
+    int nextFree = 0;
+    bool afterClear = true;
+};
+
 // A bottom-up picture as the decoder sees it, read back top row first.
 struct Rows {
     Rows(int w, int h, bool interlaced = false)
-        : width(w), height(h), bits(static_cast<std::size_t>(w * h), 0),
-          cursor(bits.data(), w, w, h, interlaced) {}
+        : width(w), height(h), bits(static_cast<std::size_t>(w * h), 0), cursor(bits.data(), w, w, h, interlaced) {}
     std::vector<int> TopDown() const {
         std::vector<int> out;
         for (int y = height - 1; y >= 0; --y) {
-            for (int x = 0; x < width; ++x) {
-                out.push_back(bits[static_cast<std::size_t>(y * width + x)]);
-            }
+            out.insert(out.end(), bits.begin() + y * width, bits.begin() + (y + 1) * width);
         }
         return out;
     }
     int width;
     int height;
-    std::vector<std::uint8_t> bits;
+    Bytes bits;
     GifRowCursor cursor;
 };
 
-int Decode(int minimumCodeSize, const std::vector<std::uint8_t>& codes, Rows& rows, int* bad = nullptr) {
+platform::Result<void> Decode(int minimumCodeSize, const Bytes& codes, Rows& rows, int* bad = nullptr) {
     auto decoder = std::make_unique<LzwDecoder>();
     int badCodes = 0;
-    int result = decoder->DecodeCodes(minimumCodeSize, codes, rows.cursor, badCodes);
+    auto result = decoder->DecodeCodes(minimumCodeSize, codes, rows.cursor, badCodes);
     if (bad != nullptr) {
         *bad = badCodes;
     }
     return result;
 }
 
-// The order in which the lines of an interlaced image land, from the top.
+// The row each line of an interlaced image lands on, from the top.
 std::vector<int> InterlaceOrder(int height) {
     Rows rows(1, height, true);
-    std::vector<int> order;
     for (std::uint8_t line = 0; rows.cursor.PutGifRow(&line, 1) == 0; ++line) {
     }
-    for (int v : rows.TopDown()) {
-        order.push_back(v);
+    std::vector<int> lineOfRow = rows.TopDown();
+    std::vector<int> rowOfLine(lineOfRow.size());
+    for (std::size_t row = 0; row < lineOfRow.size(); ++row) {
+        rowOfLine[static_cast<std::size_t>(lineOfRow[row])] = static_cast<int>(row);
     }
-    std::vector<int> byLine(order.size());
-    for (std::size_t row = 0; row < order.size(); ++row) {
-        byLine[static_cast<std::size_t>(order[row])] = static_cast<int>(row);
-    }
-    return byLine;
+    return rowOfLine;
 }
 
 TEST(GifRowCursor, InterlacedRowsComeInFourPassesAndThenStop) {
@@ -74,54 +129,38 @@ TEST(GifRowCursor, PlainRowsGoTopDownAndExtraLinesAreRefused) {
     EXPECT_EQ(rows.TopDown(), (std::vector<int>{1, 2, 3, 4, 5, 0}));
 }
 
-TEST(LzwDecoder, DecodesTheWritersOnePixelStream) {
-    // Minimum code size 8, one sub-block of 4 bytes: clear, 5, end in 9 bits.
-    std::vector<std::uint8_t> data{8, 4, 0x00, 0x0B, 0x04, 0x04, 0};
-    GifByteSource source(data);
-    Rows rows(1, 1);
-    int bad = -1;
-    LzwDecoder decoder;
-    EXPECT_EQ(decoder.DecodeImageData(source, rows.cursor, bad), LzwDecoder::kEndCode);
-    EXPECT_EQ(rows.TopDown(), (std::vector<int>{5}));
-    EXPECT_EQ(bad, 0);
-}
-
-TEST(LzwDecoder, ClearCodesAndTheStartWithoutOne) {
-    // Minimum code size 2: clear 4, end 5, first free 6, codes of 3 bits.
-    gif_test::CodePacker withClear;
-    for (int code : {4, 4, 4, 1, 6, 5}) {
-        withClear.Put(code, 3);
+TEST(LzwDecoder, DecodesCodeStreams) {
+    struct Case {
+        const char* name;
+        int minimumCodeSize;
+        Bytes stream;
+        std::vector<int> pixels;
+        int badCodes;
+    };
+    // Code size 2: clear 4, end 5, first free 6, codes of 3 bits.
+    const Case cases[] = {
+        // 6 is the code about to be made: "1" plus its own first byte.
+        {"clear codes, then a code made from itself", 2, CodePacker().Put({4, 4, 4, 1, 6, 5}, 3).bytes, {1, 1, 1}, 0},
+        // Without a leading clear the previous code and first byte are 0, so
+        // the first code already makes entry 6 = "0 1".
+        {"no leading clear", 2, CodePacker().Put({1, 6, 5}, 3).bytes, {1, 0, 1}, 0},
+        // 7 is past the next free code 6: counted, and decoded as 6 would be.
+        {"a code beyond the table", 2, CodePacker().Put({4, 2, 7, 5}, 3).bytes, {2, 2, 2}, 1},
+        // Code size 9 (clear 512, end 513): values above 255 keep their low byte.
+        {"nine-bit values", 9, CodePacker().Put({512, 300, 7, 513}, 10).bytes, {300 & 0xFF, 7}, 0},
+        {"the writer's one pixel", 8, CodePacker().Put({256, 5, 257}, 9).bytes, {5}, 0},
+    };
+    for (const Case& c : cases) {
+        Rows rows(static_cast<int>(c.pixels.size()), 1);
+        int bad = -1;
+        EXPECT_TRUE(Decode(c.minimumCodeSize, c.stream, rows, &bad)) << c.name;
+        EXPECT_EQ(rows.TopDown(), c.pixels) << c.name;
+        EXPECT_EQ(bad, c.badCodes) << c.name;
     }
-    Rows a(3, 1);
-    EXPECT_EQ(Decode(2, withClear.bytes, a), LzwDecoder::kEndCode);
-    // 6 is the code about to be made: "1" plus its own first byte.
-    EXPECT_EQ(a.TopDown(), (std::vector<int>{1, 1, 1}));
-
-    // Without a leading clear the previous code and first byte are 0, so the
-    // first code already makes entry 6 = "0 1".
-    gif_test::CodePacker withoutClear;
-    for (int code : {1, 6, 5}) {
-        withoutClear.Put(code, 3);
-    }
-    Rows b(3, 1);
-    EXPECT_EQ(Decode(2, withoutClear.bytes, b), LzwDecoder::kEndCode);
-    EXPECT_EQ(b.TopDown(), (std::vector<int>{1, 0, 1}));
-}
-
-TEST(LzwDecoder, CodesBeyondTheTableAreCountedAndDecodedAsTheNextOne) {
-    gif_test::CodePacker packer;
-    for (int code : {4, 2, 7, 5}) {  // 7 is past the next free code 6
-        packer.Put(code, 3);
-    }
-    Rows rows(3, 1);
-    int bad = 0;
-    EXPECT_EQ(Decode(2, packer.bytes, rows, &bad), LzwDecoder::kEndCode);
-    EXPECT_EQ(rows.TopDown(), (std::vector<int>{2, 2, 2}));
-    EXPECT_EQ(bad, 1);
 }
 
 TEST(LzwDecoder, AFullTableKeepsTwelveBitCodesUntilAClear) {
-    gif_test::StreamBuilder stream(8);
+    StreamBuilder stream(8);
     stream.Clear();
     std::vector<int> expected;
     for (int i = 0; i < 3839; ++i) {  // the first makes no entry, the rest make 258..4095
@@ -136,69 +175,47 @@ TEST(LzwDecoder, AFullTableKeepsTwelveBitCodesUntilAClear) {
     stream.Code(9);
     stream.Code(258);  // made anew after the clear: "9 9"
     stream.End();
-    for (int v : {253, 254, 7, 253, 254, 9, 9, 9}) {
-        expected.push_back(v);
-    }
+    expected.insert(expected.end(), {253, 254, 7, 253, 254, 9, 9, 9});
     Rows rows(static_cast<int>(expected.size()), 1);
-    EXPECT_EQ(Decode(8, stream.Bytes(), rows), LzwDecoder::kEndCode);
+    EXPECT_TRUE(Decode(8, stream.Stream(), rows));
     EXPECT_EQ(rows.TopDown(), expected);
 }
 
-TEST(LzwDecoder, StrayCodeSizesAreRefusedAndNineWrapsItsValues) {
-    for (int size : {0, 1, 10, 12}) {
-        std::vector<std::uint8_t> data{static_cast<std::uint8_t>(size), 1, 0xFF, 0};
-        GifByteSource source(data);
-        Rows rows(1, 1);
-        int bad = 0;
-        LzwDecoder decoder;
-        EXPECT_EQ(decoder.DecodeImageData(source, rows.cursor, bad), LzwDecoder::kBadCodeSize) << size;
-    }
-    gif_test::CodePacker packer;
-    for (int code : {512, 300, 7, 513}) {
-        packer.Put(code, 10);
-    }
-    Rows rows(2, 1);
-    EXPECT_EQ(Decode(9, packer.bytes, rows), LzwDecoder::kEndCode);
-    EXPECT_EQ(rows.TopDown(), (std::vector<int>{300 & 0xFF, 7}));
-}
-
-TEST(LzwDecoder, EndsWithTheDataOrThePicture) {
+TEST(LzwDecoder, SucceedsAtTheEndCodeOrTheLastRowOnly) {
     // Cut short: what was decoded stays, the rest is 0.
-    gif_test::CodePacker shortStream;
-    for (int code : {4, 1, 2, 3}) {
-        shortStream.Put(code, 3);
-    }
     Rows cut(3, 2);
-    EXPECT_EQ(Decode(2, shortStream.bytes, cut), LzwDecoder::kDataEnded);
+    auto ended = Decode(2, CodePacker().Put({4, 1, 2, 3}, 3).bytes, cut);
+    ASSERT_FALSE(ended);
+    EXPECT_NE(ended.error().message.find("end before its end code"), std::string::npos);
     EXPECT_EQ(cut.TopDown(), (std::vector<int>{1, 2, 3, 0, 0, 0}));
 
     // More pixels than the picture holds, with no end code: decoding stops at
-    // the last row, interlaced or not.
+    // the last row, interlaced or not, and the rest is dropped.
     for (bool interlaced : {false, true}) {
-        gif_test::StreamBuilder stream(2);
+        StreamBuilder stream(2);
         stream.Clear();
         for (int i = 0; i < 5000; ++i) {
             stream.Code(i % 4);
         }
         Rows rows(5, 5, interlaced);
-        EXPECT_EQ(Decode(2, stream.Bytes(), rows), LzwDecoder::kPictureFull);
+        EXPECT_TRUE(Decode(2, stream.Stream(), rows)) << interlaced;
     }
-}
 
-TEST(LzwDecoder, ALoopInADamagedTableStopsDecoding) {
     // 7 beyond the table makes the previous code 7; then 7 as the next code
     // makes entry 7 its own prefix, and decoding 7 again would never end.
-    gif_test::CodePacker packer;
-    for (int code : {4, 0, 7, 7}) {
-        packer.Put(code, 3);
+    Rows looped(100, 1);
+    auto loop = Decode(2, CodePacker().Put({4, 0, 7, 7}, 3).Put(7, 4).bytes, looped);
+    ASSERT_FALSE(loop);
+    EXPECT_NE(loop.error().message.find("longer than the table"), std::string::npos);
+
+    for (int size : {0, 1, 10, 12}) {
+        Rows rows(1, 1);
+        EXPECT_FALSE(Decode(size, {0xFF, 0xFF}, rows)) << size;
     }
-    packer.Put(7, 4);
-    Rows rows(100, 1);
-    EXPECT_EQ(Decode(2, packer.bytes, rows), LzwDecoder::kLoopedString);
 }
 
 TEST(LzwDecoder, SubBlocksJoinAndAZeroLengthBlockEndsTheData) {
-    gif_test::StreamBuilder stream(2);
+    StreamBuilder stream(2);
     stream.Clear();
     std::vector<int> expected;
     for (int i = 0; i < 40; ++i) {
@@ -206,18 +223,23 @@ TEST(LzwDecoder, SubBlocksJoinAndAZeroLengthBlockEndsTheData) {
         expected.push_back(i % 3);
     }
     stream.End();
-    auto data = gif_test::ImageData(2, stream.Bytes(), 1);  // one byte per sub-block
-    GifByteSource source(data);
+    // The minimum code size, then one byte per sub-block, then the terminator.
+    Bytes data{2};
+    for (std::uint8_t byte : stream.Stream()) {
+        data.insert(data.end(), {1, byte});
+    }
+    data.push_back(0);
+    platform::ByteReader source(data, platform::Endian::kLittle);
     Rows rows(40, 1);
     int bad = 0;
     LzwDecoder decoder;
-    EXPECT_EQ(decoder.DecodeImageData(source, rows.cursor, bad), LzwDecoder::kEndCode);
+    EXPECT_TRUE(decoder.DecodeImageData(source, rows.cursor, bad));
     EXPECT_EQ(rows.TopDown(), expected);
 
-    std::vector<std::uint8_t> early{2, 1, stream.Bytes()[0], 0, 1, stream.Bytes()[1], 0};
-    GifByteSource cut(early);
+    Bytes early{2, 1, stream.Stream()[0], 0, 1, stream.Stream()[1], 0};
+    platform::ByteReader cut(early, platform::Endian::kLittle);
     Rows cutRows(40, 1);
-    EXPECT_EQ(decoder.DecodeImageData(cut, cutRows.cursor, bad), LzwDecoder::kDataEnded);
+    EXPECT_FALSE(decoder.DecodeImageData(cut, cutRows.cursor, bad));
     EXPECT_EQ(cut.Remaining(), 3u);  // the bytes after the terminator are not image data
 }
 

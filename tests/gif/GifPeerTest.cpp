@@ -8,44 +8,26 @@
 #include <gif_lib.h>
 
 #include "gif/GifTestSupport.h"
+#include "support/GiflibMemory.h"
 #include "support/RunCommand.h"
 #include "support/TempFolder.h"
 
-using gif_test::MemoryPicture;
+using gif_test::Bytes;
 
 namespace {
 
 struct Decoded {
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> pixels;  // top row first
-    std::vector<std::uint8_t> rgb;     // the colour table that applies
+    Bytes pixels;  // top row first
+    Bytes rgb;     // the colour table that applies
     int transparent = -1;
 };
 
-struct MemoryReader {
-    const std::vector<std::uint8_t>* bytes;
-    std::size_t at = 0;
-};
-
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int n) {
-    auto* reader = static_cast<MemoryReader*>(gif->UserData);
-    auto count = std::min(static_cast<std::size_t>(n), reader->bytes->size() - reader->at);
-    std::memcpy(out, reader->bytes->data() + reader->at, count);
-    reader->at += count;
-    return static_cast<int>(count);
-}
-
-int WriteToMemory(GifFileType* gif, const GifByteType* bytes, int n) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-    out->insert(out->end(), bytes, bytes + n);
-    return n;
-}
-
-Decoded GiflibDecode(const std::vector<std::uint8_t>& file) {
-    MemoryReader reader{&file};
+Decoded GiflibDecode(const Bytes& file) {
+    testing_support::GifMemoryReader reader{&file};
     int error = 0;
-    GifFileType* gif = DGifOpen(&reader, ReadFromMemory, &error);
+    GifFileType* gif = DGifOpen(&reader, testing_support::ReadGifFromMemory, &error);
     EXPECT_NE(gif, nullptr);
     Decoded d;
     if (gif == nullptr) {
@@ -70,11 +52,10 @@ Decoded GiflibDecode(const std::vector<std::uint8_t>& file) {
     return d;
 }
 
-std::vector<std::uint8_t> GiflibEncode(int w, int h, const std::vector<std::uint8_t>& pixels,
-                                       const std::vector<std::uint8_t>& rgb, bool interlaced) {
-    std::vector<std::uint8_t> out;
+Bytes GiflibEncode(int w, int h, const Bytes& pixels, const Bytes& rgb, bool interlaced) {
+    Bytes out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out, WriteToMemory, &error);
+    GifFileType* gif = EGifOpen(&out, testing_support::WriteGifToMemory, &error);
     int count = static_cast<int>(rgb.size() / 3);
     ColorMapObject* map = GifMakeMapObject(count, reinterpret_cast<const GifColorType*>(rgb.data()));
     EXPECT_EQ(EGifPutScreenDesc(gif, w, h, 8, 0, map), GIF_OK);
@@ -108,7 +89,7 @@ const Case kCases[] = {{1, 2, false},   {2, 3, true},     {3, 256, false},  {7, 
 
 int HeightFor(int width) { return std::max(1, std::min(150, 60000 / width)); }
 
-std::vector<std::uint8_t> PaddedTable(const std::vector<std::uint8_t>& rgb) {
+Bytes PaddedTable(const Bytes& rgb) {
     std::size_t entries = 2;
     while (entries * 3 < rgb.size()) {
         entries *= 2;
@@ -124,13 +105,7 @@ TEST(GifPeers, GiflibDecodesWhatWeWrite) {
         int h = HeightFor(c.width);
         auto pixels = gif_test::MakePixels(c.width, h, c.colors, c.flat, ++seed);
         auto rgb = gif_test::RgbTable(c.colors, seed);
-        gif_test::SourcePicture picture(c.width, h, pixels);
-        std::vector<platform::PaletteEntry> palette;
-        for (std::size_t i = 0; i < rgb.size(); i += 3) {
-            palette.push_back({rgb[i], rgb[i + 1], rgb[i + 2], 0});
-        }
-        picture.SetPalette(palette);
-        Decoded d = GiflibDecode(picture.Encode());
+        Decoded d = GiflibDecode(gif_test::Encode(*gif_test::MakePicture(c.width, h, pixels, 8, rgb)));
         EXPECT_EQ(d.width, c.width);
         EXPECT_EQ(d.height, h);
         EXPECT_EQ(d.pixels, pixels) << c.width << " " << c.colors;
@@ -146,15 +121,10 @@ TEST(GifPeers, WeDecodeWhatGiflibWrites) {
             int h = HeightFor(c.width);
             auto pixels = gif_test::MakePixels(c.width, h, c.colors, c.flat, ++seed);
             auto rgb = PaddedTable(gif_test::RgbTable(c.colors, seed));
-            MemoryPicture read;
-            int transparent = -1;
-            ASSERT_EQ(image::ReadGif(GiflibEncode(c.width, h, pixels, rgb, interlaced), read, transparent), 1);
-            EXPECT_EQ(read.Pixels(), pixels) << c.width << " " << c.colors << " " << interlaced;
-            ASSERT_EQ(read.palette->count * 3, static_cast<int>(rgb.size()));
-            for (std::size_t i = 0; i < rgb.size() / 3; ++i) {
-                ASSERT_EQ(read.palette->red[i], rgb[3 * i]);
-                ASSERT_EQ(read.palette->blue[i], rgb[3 * i + 2]);
-            }
+            image::CImageImpl read;
+            ASSERT_TRUE(image::ReadGif(GiflibEncode(c.width, h, pixels, rgb, interlaced), read));
+            EXPECT_EQ(gif_test::TopDownIndices(read), pixels) << c.width << " " << c.colors << " " << interlaced;
+            EXPECT_EQ(read.imagePalette->Colors(), gif_test::Colors(rgb));
         }
     }
 }
@@ -187,15 +157,14 @@ TEST(GifPeers, WeDecodeWhatImageMagickWrites) {
         ASSERT_EQ(result.status, 0) << result.err;
         auto file = testing_support::ReadFileBytes(folder / "out.gif");
         Decoded peer = GiflibDecode(file);
-        MemoryPicture read;
-        int transparent = -1;
-        ASSERT_EQ(image::ReadGif(file, read, transparent), 1);
-        EXPECT_EQ(read.width, peer.width);
-        EXPECT_EQ(read.Pixels(), peer.pixels) << job.options;
-        EXPECT_EQ(transparent, peer.transparent);
+        image::CImageImpl read;
+        ASSERT_TRUE(image::ReadGif(file, read));
+        EXPECT_EQ(read.imageWidth, peer.width);
+        EXPECT_EQ(gif_test::TopDownIndices(read), peer.pixels) << job.options;
+        EXPECT_EQ(read.imageTransparent, peer.transparent);
         for (std::size_t i = 0; i < peer.rgb.size() / 3; ++i) {
-            if (static_cast<int>(i) != transparent) {
-                ASSERT_EQ(read.palette->green[i], peer.rgb[3 * i + 1]) << i;
+            if (static_cast<int>(i) != read.imageTransparent) {
+                ASSERT_EQ(read.imagePalette->At(i).green, peer.rgb[3 * i + 1]) << i;
             }
         }
     }

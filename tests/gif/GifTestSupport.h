@@ -1,91 +1,25 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <optional>
-#include <string>
+#include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "image/GifCodec.h"
+#include "support/Lcg.h"
 
 namespace gif_test {
 
-// Packs codes of given widths least significant bit first, as GIF does.
-class CodePacker {
-public:
-    void Put(int code, int width) {
-        for (int i = 0; i < width; ++i) {
-            if (bit % 8 == 0) {
-                bytes.push_back(0);
-            }
-            bytes.back() = static_cast<std::uint8_t>(bytes.back() | (((code >> i) & 1) << (bit % 8)));
-            ++bit;
-        }
-    }
-    std::vector<std::uint8_t> bytes;
-
-private:
-    int bit = 0;
-};
-
-// Writes codes with the widths a decoder expects: after a clear code the first
-// code makes no entry, every later one makes one until 4096 are in use, and
-// the width grows when the next entry would not fit.
-class StreamBuilder {
-public:
-    explicit StreamBuilder(int minimumCodeSize) : minimum(minimumCodeSize) { Reset(); }
-    void Clear() {
-        packer.Put(1 << minimum, width);
-        Reset();
-    }
-    void Code(int code) {
-        packer.Put(code, width);
-        if (!afterClear && nextFree < 4096) {
-            ++nextFree;
-        }
-        afterClear = false;
-        if (nextFree == 1 << width && width < 12) {
-            ++width;
-        }
-    }
-    void End() { packer.Put((1 << minimum) + 1, width); }
-    int NextFree() const { return nextFree; }
-    const std::vector<std::uint8_t>& Bytes() const { return packer.bytes; }
-
-private:
-    void Reset() {
-        width = minimum + 1;
-        nextFree = (1 << minimum) + 2;
-        afterClear = true;
-    }
-    CodePacker packer;
-    int minimum;
-    int width = 0;
-    int nextFree = 0;
-    bool afterClear = true;
-};
-
-// The minimum code size byte, the data in sub-blocks and the terminator.
-inline std::vector<std::uint8_t> ImageData(int minimumCodeSize, const std::vector<std::uint8_t>& codes,
-                                           std::size_t blockSize = 255) {
-    std::vector<std::uint8_t> out{static_cast<std::uint8_t>(minimumCodeSize)};
-    for (std::size_t at = 0; at < codes.size(); at += blockSize) {
-        std::size_t n = std::min(blockSize, codes.size() - at);
-        out.push_back(static_cast<std::uint8_t>(n));
-        out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
-                   codes.begin() + static_cast<std::ptrdiff_t>(at + n));
-    }
-    out.push_back(0);
-    return out;
-}
+using Bytes = std::vector<std::uint8_t>;
 
 // Builds GIF files piece by piece.
 struct GifBuilder {
-    std::vector<std::uint8_t> bytes;
+    Bytes bytes;
 
-    // Header and screen descriptor, with a global table of `colors` entries
-    // (a power of two from 2 to 256; 0 for none).
-    GifBuilder(int width, int height, const std::vector<std::uint8_t>& globalRgb = {}) {
+    // Header and screen descriptor, with a global table of red, green, blue
+    // triples (2 to 256 entries, a power of two; none when empty).
+    GifBuilder(int width, int height, const Bytes& globalRgb = {}) {
         Append({'G', 'I', 'F', '8', '9', 'a'});
         Le16(width);
         Le16(height);
@@ -93,12 +27,12 @@ struct GifBuilder {
         Append({0, 0});
         Append(globalRgb);
     }
+    // A graphic control extension naming a transparent index.
     GifBuilder& Transparency(int index, int blockSize = 4) {
         Append({0x21, 0xF9, static_cast<std::uint8_t>(blockSize), 0x01, 0, 0, static_cast<std::uint8_t>(index), 0});
         return *this;
     }
-    GifBuilder& Image(int width, int height, const std::vector<std::uint8_t>& data, bool interlaced = false,
-                      const std::vector<std::uint8_t>& localRgb = {}) {
+    GifBuilder& Image(int width, int height, const Bytes& data, bool interlaced = false, const Bytes& localRgb = {}) {
         bytes.push_back(0x2C);
         Le16(0);
         Le16(0);
@@ -110,18 +44,18 @@ struct GifBuilder {
         Append(data);
         return *this;
     }
-    GifBuilder& Append(const std::vector<std::uint8_t>& more) {
+    GifBuilder& Append(const Bytes& more) {
         bytes.insert(bytes.end(), more.begin(), more.end());
         return *this;
     }
-    std::vector<std::uint8_t> Trailer() {
+    Bytes Trailer() {
         bytes.push_back(0x3B);
         return bytes;
     }
 
 private:
     void Le16(int v) { Append({static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
-    static int TableBits(const std::vector<std::uint8_t>& rgb) {
+    static int TableBits(const Bytes& rgb) {
         int k = 0;
         while ((2u << k) * 3 < rgb.size()) {
             ++k;
@@ -130,106 +64,70 @@ private:
     }
 };
 
-// A picture in memory that the reader fills; rows are addressed from the top.
-class MemoryPicture : public image::GifPictureTarget {
-public:
-    bool CreatePicture(int w, int h) override {
-        ++created;
-        width = w;
-        height = h;
-        rowBytes = (8 * w + 31) / 32 * 4;
-        bits.assign(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(h), 0);
-        palette.reset();
-        return true;
+// A picture of `bitCount` bits per pixel (1, 2, 4 or 8) whose indices, top
+// row first, are `topDown`; with a palette of red, green, blue triples
+// unless `rgb` is empty.
+inline std::unique_ptr<image::CImageImpl> MakePicture(int width, int height, const Bytes& topDown, int bitCount = 8,
+                                                      const Bytes& rgb = {}) {
+    auto picture = std::make_unique<image::CImageImpl>();
+    EXPECT_GT(picture->Create(width, height, bitCount, -1), 0);
+    if (!rgb.empty()) {
+        picture->SetPaletteTriples(static_cast<int>(rgb.size() / 3), rgb.data());
     }
-    std::uint8_t* PictureBits() override { return bits.data(); }
-    std::ptrdiff_t PictureRowBytes() override { return rowBytes; }
-    void SetPalette(const image::GifPalette& p) override { palette = p; }
-
-    int At(int x, int yFromTop) const {
-        return bits[static_cast<std::size_t>((height - 1 - yFromTop) * rowBytes + x)];
-    }
-    // All pixels, top row first.
-    std::vector<std::uint8_t> Pixels() const {
-        std::vector<std::uint8_t> out;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                out.push_back(static_cast<std::uint8_t>(At(x, y)));
-            }
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            picture->SetPixelIndex(x, height - 1 - y, topDown[static_cast<std::size_t>(y * width + x)]);
         }
-        return out;
     }
+    return picture;
+}
 
-    int created = 0;
-    int width = 0;
-    int height = 0;
-    int rowBytes = 0;
-    std::vector<std::uint8_t> bits;
-    std::optional<image::GifPalette> palette;
-};
-
-// A bottom-up 8-bit picture to write, filled from top-down pixels.
-struct SourcePicture {
-    SourcePicture(int w, int h, const std::vector<std::uint8_t>& topDown, int bitCount = 8)
-        : rowBytes((bitCount * w + 31) / 32 * 4), bits(static_cast<std::size_t>(rowBytes * h), 0) {
-        view.width = w;
-        view.height = h;
-        view.bitCount = bitCount;
-        view.rowBytes = rowBytes;
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                int v = topDown[static_cast<std::size_t>(y * w + x)];
-                std::size_t bit = static_cast<std::size_t>((h - 1 - y) * rowBytes * 8 + x * bitCount);
-                for (int b = 0; b < bitCount; ++b) {
-                    std::size_t at = bit + static_cast<std::size_t>(b);
-                    if ((v >> (bitCount - 1 - b)) & 1) {
-                        bits[at / 8] = static_cast<std::uint8_t>(bits[at / 8] | (0x80 >> (at % 8)));
-                    }
-                }
-            }
+// The picture's indices, top row first.
+inline Bytes TopDownIndices(const image::CImageImpl& picture) {
+    Bytes out;
+    for (int y = picture.imageHeight - 1; y >= 0; --y) {
+        for (int x = 0; x < picture.imageWidth; ++x) {
+            out.push_back(static_cast<std::uint8_t>(picture.GetPixelIndex(x, y)));
         }
-        view.pixels = bits.data();
     }
-    void SetPalette(std::vector<platform::PaletteEntry> entries) {
-        palette = std::move(entries);
-        view.palette = palette.data();
-        view.paletteCount = palette.size();
-    }
-    std::vector<std::uint8_t> Encode() const {
-        image::GifByteSink sink;
-        image::WriteGifStream(sink, view);
-        return sink.Bytes();
-    }
+    return out;
+}
 
-    int rowBytes;
-    std::vector<std::uint8_t> bits;
-    std::vector<platform::PaletteEntry> palette;
-    image::GifPictureView view;
-};
+// The file the writer makes of the picture.
+inline Bytes Encode(const image::CImageImpl& picture) {
+    auto file = image::WriteGifStream(picture);
+    EXPECT_TRUE(file) << (file ? "" : file.error().message);
+    return file ? *file : Bytes{};
+}
 
-// Deterministic pseudo-random numbers for test pictures.
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state(seed) {}
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
+// The image data (minimum code size to terminator) the writer makes for
+// 8-bit top-down pixels: what follows its 13-byte header, 768-byte table
+// and 10-byte image descriptor.
+inline Bytes DataFor(int width, int height, const Bytes& topDown) {
+    Bytes file = Encode(*MakePicture(width, height, topDown));
+    return {file.begin() + 791, file.end() - 1};
+}
+
+// Colours from red, green, blue triples.
+inline std::vector<image::Color> Colors(const Bytes& rgb) {
+    std::vector<image::Color> colors;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        colors.push_back({rgb[i], rgb[i + 1], rgb[i + 2]});
     }
-
-private:
-    std::uint32_t state;
-};
+    return colors;
+}
 
 // Top-down pixels: noise with `colors` values, or flat areas with a few
 // lines and specks when `flat` is set.
-inline std::vector<std::uint8_t> MakePixels(int w, int h, int colors, bool flat, std::uint32_t seed) {
-    Lcg random(seed);
-    std::vector<std::uint8_t> p(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+inline Bytes MakePixels(int w, int h, int colors, bool flat, std::uint32_t seed) {
+    testing_support::Lcg random(seed);
+    const auto n = static_cast<std::uint32_t>(colors);
+    Bytes p(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            std::uint32_t v = flat ? static_cast<std::uint32_t>((x / 37 + y / 23) % colors) : random.Next() % static_cast<std::uint32_t>(colors);
+            std::uint32_t v = flat ? static_cast<std::uint32_t>((x / 37 + y / 23) % colors) : random.Next() % n;
             if (flat && (x % 101 == y % 101 || random.Next() % 97 == 0)) {
-                v = random.Next() % static_cast<std::uint32_t>(colors);
+                v = random.Next() % n;
             }
             p[static_cast<std::size_t>(y * w + x)] = static_cast<std::uint8_t>(v);
         }
@@ -237,9 +135,9 @@ inline std::vector<std::uint8_t> MakePixels(int w, int h, int colors, bool flat,
     return p;
 }
 
-inline std::vector<std::uint8_t> RgbTable(int count, std::uint32_t seed) {
-    Lcg random(seed);
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(3 * count));
+inline Bytes RgbTable(int count, std::uint32_t seed) {
+    testing_support::Lcg random(seed);
+    Bytes rgb(static_cast<std::size_t>(3 * count));
     for (auto& c : rgb) {
         c = static_cast<std::uint8_t>(random.Next());
     }

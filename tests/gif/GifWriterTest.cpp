@@ -1,129 +1,101 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <thread>
 
-#include <sys/resource.h>
-
 #include "gif/GifTestSupport.h"
-#include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 
-using gif_test::MemoryPicture;
-using gif_test::SourcePicture;
+using gif_test::Bytes;
+using gif_test::Encode;
+using gif_test::MakePicture;
 
 namespace {
 
-std::vector<platform::PaletteEntry> Palette(int count) {
-    std::vector<platform::PaletteEntry> entries;
-    for (int i = 0; i < count; ++i) {
-        entries.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(2 * i),
-                           static_cast<std::uint8_t>(255 - i), 0});
-    }
-    return entries;
-}
-
 TEST(GifWriter, LaysOutTheFileByteForByte) {
-    SourcePicture picture(1, 1, {5});
-    picture.SetPalette(Palette(16));
-    auto file = picture.Encode();
-    ASSERT_EQ(file.size(), 13u + 768 + 10 + 1 + 5 + 1 + 1);
-    EXPECT_EQ(std::vector<std::uint8_t>(file.begin(), file.begin() + 13),
-              (std::vector<std::uint8_t>{'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0xF7, 0, 0}));
-    for (int i = 0; i < 256; ++i) {
-        auto at = static_cast<std::size_t>(13 + 3 * i);
-        std::vector<std::uint8_t> expected{0, 0, 0};
-        if (i < 16) {
-            expected = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(2 * i),
-                        static_cast<std::uint8_t>(255 - i)};
-        }
-        ASSERT_EQ(std::vector<std::uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(at),
-                                            file.begin() + static_cast<std::ptrdiff_t>(at + 3)),
-                  expected)
-            << i;
+    Bytes rgb;
+    for (int i = 0; i < 16; ++i) {
+        rgb.insert(rgb.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(2 * i),
+                               static_cast<std::uint8_t>(255 - i)});
     }
-    EXPECT_EQ(std::vector<std::uint8_t>(file.begin() + 781, file.end()),
-              (std::vector<std::uint8_t>{0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 8, 4, 0x00, 0x0B, 0x04, 0x04, 0, 0x3B}));
+    auto file = Encode(*MakePicture(1, 1, {5}, 8, rgb));
+    ASSERT_EQ(file.size(), 13u + 768 + 10 + 1 + 5 + 1 + 1);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 13), (Bytes{'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0xF7, 0, 0}));
+    // The palette, then black up to 256 entries.
+    EXPECT_EQ(Bytes(file.begin() + 13, file.begin() + 13 + 48), rgb);
+    EXPECT_EQ(Bytes(file.begin() + 13 + 48, file.begin() + 781), Bytes(768 - 48, 0));
+    EXPECT_EQ(Bytes(file.begin() + 781, file.end()),
+              (Bytes{0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 8, 4, 0x00, 0x0B, 0x04, 0x04, 0, 0x3B}));
 }
 
-TEST(GifWriter, SmallDepthsAndPicturesWithoutPalette) {
+TEST(GifWriter, PicturesOfEveryDepthWithoutPaletteGetAGreyRamp) {
     for (int depth : {1, 2, 4, 8}) {
         int colors = 1 << depth;
         auto pixels = gif_test::MakePixels(37, 11, colors, false, static_cast<std::uint32_t>(depth));
-        SourcePicture picture(37, 11, pixels, depth);
-        auto file = picture.Encode();
-        MemoryPicture read;
-        int transparent = -1;
-        ASSERT_EQ(image::ReadGif(file, read, transparent), 1);
-        EXPECT_EQ(read.Pixels(), pixels) << depth;
-        // A grey ramp of the depth, black to white, then black entries.
-        EXPECT_EQ(read.palette->red[static_cast<std::size_t>(colors - 1)], 255) << depth;
-        EXPECT_EQ(read.palette->green[1], 255 / (colors - 1)) << depth;
-        if (colors < 256) {
-            EXPECT_EQ(read.palette->blue[static_cast<std::size_t>(colors)], 0) << depth;
-        }
+        image::CImageImpl read;
+        ASSERT_TRUE(image::ReadGif(Encode(*MakePicture(37, 11, pixels, depth)), read)) << depth;
+        EXPECT_EQ(gif_test::TopDownIndices(read), pixels) << depth;
+        // Black to white over the depth's indices, then black entries.
+        const auto& palette = *read.imagePalette;
+        EXPECT_EQ(palette.At(static_cast<std::size_t>(colors - 1)), (image::Color{255, 255, 255})) << depth;
+        EXPECT_EQ(palette.At(1).green, 255 / (colors - 1)) << depth;
+        EXPECT_EQ(palette.At(static_cast<std::size_t>(colors)), image::Color{}) << depth;
     }
 }
 
-TEST(GifWriter, TellsTheUserWhatWentWrong) {
+TEST(GifWriter, RefusesWhatItCannotWriteAndLeavesNoFile) {
     testing_support::TempFolder folder;
-    testing_support::WithScriptedUi scripted;
-    auto& notices = scripted.ui.notices;
-    SourcePicture picture(4, 4, std::vector<std::uint8_t>(16, 1));
-
-    auto deep = picture.view;
-    deep.bitCount = 24;
-    EXPECT_EQ(image::WriteGifFile(folder / "deep.gif", deep), 0);
-    EXPECT_FALSE(std::filesystem::exists(folder / "deep.gif"));
-    EXPECT_EQ(image::WriteGifFile(folder / "missing/x.gif", picture.view), 0);
-    {
-        // A file that may not grow past 500 bytes fails while being written.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 500;
-        setrlimit(RLIMIT_FSIZE, &small);
-        EXPECT_EQ(image::WriteGifFile(folder / "full.gif", picture.view), 0);
-        setrlimit(RLIMIT_FSIZE, &old);
+    auto picture = MakePicture(4, 4, Bytes(16, 1));
+    image::CImageImpl deep;
+    deep.Create(4, 4, 24, -1);
+    image::CImageImpl wide;
+    wide.Create(70000, 1, 8, -1);
+    image::CImageImpl empty;
+    struct Case {
+        const char* name;
+        const image::CImageImpl& picture;
+        std::string path;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"24 bits", deep, folder / "deep.gif", image::kGifTooDeepMessage},
+        {"70000 wide", wide, folder / "wide.gif", image::kGifTooLargeMessage},
+        {"no picture", empty, folder / "empty.gif", "There is no picture to write."},
+        {"no folder", *picture, folder / "missing/x.gif", image::kGifCannotOpenMessage},
+        {"a full disk", *picture, "/dev/full", image::kGifWriteErrorMessage},
+    };
+    for (const Case& c : cases) {
+        auto written = image::WriteGifFile(c.path, c.picture);
+        ASSERT_FALSE(written) << c.name;
+        EXPECT_EQ(written.error().message, c.message) << c.name;
+        EXPECT_TRUE(written.error().title.empty()) << c.name;
     }
-    auto wide = picture.view;
-    wide.width = 70000;
-    EXPECT_EQ(image::WriteGifFile(folder / "wide.gif", wide), 0);
-    ASSERT_EQ(notices.size(), 4u);
-    EXPECT_EQ(notices[0].text, "GIF Images must be 8 bit or less");
-    EXPECT_EQ(notices[1].text, "Can't open GIF for writing");
-    EXPECT_EQ(notices[2].text, "Write Error in GIF file");
-    EXPECT_EQ(notices[3].text, "GIF Images must be at most 65535 pixels wide and high");
-    EXPECT_EQ(notices[0].title, "");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path));
 
-    EXPECT_EQ(image::WriteGifFile(folder / "ok.gif", picture.view), 1);
-    EXPECT_EQ(testing_support::ReadFileBytes(folder / "ok.gif"), picture.Encode());
-    EXPECT_EQ(notices.size(), 4u);
+    ASSERT_TRUE(image::WriteGifFile(folder / "ok.gif", *picture));
+    EXPECT_EQ(testing_support::ReadFileBytes(folder / "ok.gif"), Encode(*picture));
 }
 
 TEST(GifCodec, ReadsAndWritesAtTheSameTimeKeepApart) {
     // Each codec keeps its tables in its own objects: four threads at once
     // give what each gives alone.
-    std::vector<SourcePicture> pictures;
+    std::vector<Bytes> pixels;
+    std::vector<std::unique_ptr<image::CImageImpl>> pictures;
+    std::vector<Bytes> alone;
     for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-        pictures.emplace_back(211, 150, gif_test::MakePixels(211, 150, 64 * static_cast<int>(seed), seed % 2, seed));
+        pixels.push_back(gif_test::MakePixels(211, 150, 64 * static_cast<int>(seed), seed % 2, seed));
+        pictures.push_back(MakePicture(211, 150, pixels.back()));
+        alone.push_back(Encode(*pictures.back()));
     }
-    std::vector<std::vector<std::uint8_t>> alone;
-    for (const auto& p : pictures) {
-        alone.push_back(p.Encode());
-    }
-    std::vector<std::vector<std::uint8_t>> written(4), decoded(4);
+    std::vector<Bytes> written(4), decoded(4);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < 4; ++i) {
         threads.emplace_back([&, i] {
             for (int round = 0; round < 5; ++round) {
-                written[i] = pictures[i].Encode();
-                MemoryPicture read;
-                int transparent = -1;
-                image::ReadGif(alone[i], read, transparent);
-                decoded[i] = read.Pixels();
+                written[i] = *image::WriteGifStream(*pictures[i]);
+                image::CImageImpl read;
+                (void)image::ReadGif(alone[i], read);
+                decoded[i] = gif_test::TopDownIndices(read);
             }
         });
     }
@@ -132,8 +104,7 @@ TEST(GifCodec, ReadsAndWritesAtTheSameTimeKeepApart) {
     }
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(written[i], alone[i]);
-        EXPECT_EQ(decoded[i], gif_test::MakePixels(211, 150, 64 * static_cast<int>(i + 1), (i + 1) % 2,
-                                                    static_cast<std::uint32_t>(i + 1)));
+        EXPECT_EQ(decoded[i], pixels[i]);
     }
 }
 

@@ -4,7 +4,6 @@
 // back by ImageMagick as an independent peer, and a look at PNG chunks.
 
 #include <array>
-#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,13 +23,6 @@ using testing_support::ShellQuote;
 using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
 using Rgb = std::array<std::uint8_t, 3>;
-
-// Writes a file afresh. Removing it first is much faster than truncating it in
-// place, which some file systems follow with a flush to disk on close.
-inline void ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::remove(path.c_str());
-    WriteFileBytes(path, bytes);
-}
 
 // Runs ImageMagick's convert with the given arguments; fails the test when it does.
 inline void Magick(const std::string& args, const TempFolder& scratch) {

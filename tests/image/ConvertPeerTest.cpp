@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "BmpBytes.h"
 #include "image/Dib.h"
@@ -61,106 +60,6 @@ std::size_t RowBytes(const Header& h) {
     return (static_cast<std::size_t>(h.bits) * static_cast<std::size_t>(h.width) + 31) / 32 * 4;
 }
 
-// The same picture with its rows top first and a negative height.
-Bytes TopDown(Bytes file) {
-    Header h = ReadHeader(file);
-    std::size_t rowBytes = RowBytes(h);
-    Bytes flipped = file;
-    for (std::int32_t row = 0; row < h.height; ++row) {
-        std::copy_n(file.begin() + h.offBits + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(row)),
-                    rowBytes,
-                    flipped.begin() + h.offBits +
-                        static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(h.height - 1 - row)));
-    }
-    WriteLE32(flipped.data() + 22, static_cast<std::uint32_t>(-h.height));
-    return flipped;
-}
-
-// The same picture with a 108-byte header (sRGB, no masks).
-Bytes WithHeader108(const Bytes& file) {
-    Header h = ReadHeader(file);
-    Bytes extra(68, 0);
-    WriteLE32(extra.data(), 0);
-    WriteLE32(extra.data() + 16, 0x73524742);  // "sRGB"
-    Bytes out(file.begin(), file.begin() + 54);
-    out.insert(out.end(), extra.begin(), extra.end());
-    out.insert(out.end(), file.begin() + 54, file.end());
-    WriteLE32(out.data() + 2, static_cast<std::uint32_t>(out.size()));
-    WriteLE32(out.data() + 10, h.offBits + 68);
-    WriteLE32(out.data() + 14, 108);
-    return out;
-}
-
-// Run-length encodes an uncompressed 4-bit file: runs of three or more as
-// repeats, the rest as literal runs (single and double pixels as short repeats).
-Bytes Rle4(const Bytes& file) {
-    Header h = ReadHeader(file);
-    std::size_t rowBytes = RowBytes(h);
-    Bytes data;
-    auto pixel = [&](std::int32_t row, std::int32_t x) {
-        std::size_t at = h.offBits + rowBytes * static_cast<std::size_t>(row) + static_cast<std::size_t>(x / 2);
-        std::uint8_t byte = file[at];
-        return static_cast<std::uint8_t>(x % 2 == 0 ? byte >> 4 : byte & 0x0F);
-    };
-    auto literal = [&](const std::vector<std::uint8_t>& pixels) {
-        if (pixels.size() < 3) {
-            data.push_back(static_cast<std::uint8_t>(pixels.size()));
-            data.push_back(static_cast<std::uint8_t>(pixels[0] << 4 | (pixels.size() > 1 ? pixels[1] : 0)));
-            return;
-        }
-        data.push_back(0);
-        data.push_back(static_cast<std::uint8_t>(pixels.size()));
-        std::size_t bytes = (pixels.size() + 1) / 2;
-        for (std::size_t i = 0; i < bytes; ++i) {
-            std::uint8_t high = pixels[2 * i];
-            std::uint8_t low = 2 * i + 1 < pixels.size() ? pixels[2 * i + 1] : 0;
-            data.push_back(static_cast<std::uint8_t>(high << 4 | low));
-        }
-        if (bytes % 2 != 0) {
-            data.push_back(0);
-        }
-    };
-    for (std::int32_t row = 0; row < h.height; ++row) {
-        std::vector<std::uint8_t> pending;
-        std::int32_t x = 0;
-        while (x < h.width) {
-            std::int32_t run = 1;
-            while (x + run < h.width && run < 255 && pixel(row, x + run) == pixel(row, x)) {
-                ++run;
-            }
-            if (run >= 3) {
-                if (!pending.empty()) {
-                    literal(pending);
-                    pending.clear();
-                }
-                std::uint8_t v = pixel(row, x);
-                data.push_back(static_cast<std::uint8_t>(run));
-                data.push_back(static_cast<std::uint8_t>(v << 4 | v));
-            } else {
-                for (std::int32_t i = 0; i < run; ++i) {
-                    pending.push_back(pixel(row, x + i));
-                    if (pending.size() == 254) {
-                        literal(pending);
-                        pending.clear();
-                    }
-                }
-            }
-            x += run;
-        }
-        if (!pending.empty()) {
-            literal(pending);
-        }
-        data.insert(data.end(), {0, 0});
-    }
-    data.insert(data.end(), {0, 1});
-    Bytes out(file.begin(), file.begin() + h.offBits);
-    out.insert(out.end(), data.begin(), data.end());
-    WriteLE32(out.data() + 2, static_cast<std::uint32_t>(out.size()));
-    WriteLE32(out.data() + 30, 2);
-    WriteLE32(out.data() + 34, static_cast<std::uint32_t>(data.size()));
-    return out;
-}
-
 // The same 24-bit picture stored with 32 bits per pixel, uncompressed.
 Bytes As32Bits(const Bytes& file) {
     Header h = ReadHeader(file);
@@ -178,7 +77,7 @@ Bytes As32Bits(const Bytes& file) {
     return out;
 }
 
-enum class Kind { BottomUp, TopDown, Core, Rle, Header124, Header108 };
+enum class Kind { BottomUp, Core, Rle, Header124 };
 
 struct Case {
     int depth;
@@ -186,7 +85,7 @@ struct Case {
 };
 
 std::string Name(const testing::TestParamInfo<Case>& info) {
-    static const char* kinds[] = {"BottomUp", "TopDown", "CoreHeader", "RunLength", "Header124", "Header108"};
+    static const char* kinds[] = {"BottomUp", "CoreHeader", "RunLength", "Header124"};
     return kinds[static_cast<int>(info.param.kind)] + std::string("_") + std::to_string(info.param.depth) + "bit";
 }
 
@@ -212,19 +111,10 @@ protected:
             Magick(source + " -compress None -set colorspace sRGB", "BMP:" + path);
             break;
         case Kind::Rle:
-            if (c.depth == 8) {
-                Magick(source + " -compress RLE", "BMP3:" + path);
-            } else {
-                Magick(source + " -compress None", "BMP3:" + (folder / "plain.bmp"));
-                WriteFileBytes(path, Rle4(ReadFileBytes(folder / "plain.bmp")));
-            }
+            Magick(source + " -compress RLE", "BMP3:" + path);
             break;
-        default:
-            Magick(source + " -compress None", "BMP3:" + (folder / "plain.bmp"));
-            Bytes plain = ReadFileBytes(folder / "plain.bmp");
-            WriteFileBytes(path, c.kind == Kind::TopDown     ? TopDown(plain)
-                                 : c.kind == Kind::Header108 ? WithHeader108(plain)
-                                                             : plain);
+        case Kind::BottomUp:
+            Magick(source + " -compress None", "BMP3:" + path);
             break;
         }
         return path;
@@ -238,26 +128,15 @@ protected:
     }
 
     // A cut file loads as the whole one (only trailing bytes, or the end mark
-    // of a run-length file, were lost) or not at all; damaged bytes never make
-    // the reader step outside the file (the sanitizer build watches that).
-    static void ExpectDamageIsHandled(const Bytes& file) {
-        auto whole = image::LoadBmpFromMemory(file.data(), file.size());
+    // of a run-length file, were lost) or not at all.
+    static void ExpectCutFilesAreWholeOrRefused(const Bytes& file) {
+        auto whole = image::LoadBmpFromMemory(file);
         ASSERT_TRUE(whole);
         for (std::size_t size = 0; size < file.size(); ++size) {
-            Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
-            auto block = image::LoadBmpFromMemory(cut.data(), cut.size());
+            auto block = image::LoadBmpFromMemory(std::span(file).first(size));
             if (block) {
                 EXPECT_EQ(*block, *whole) << size;
             }
-        }
-        std::mt19937 random(static_cast<std::uint32_t>(file.size()));
-        for (int round = 0; round < 500; ++round) {
-            Bytes damaged = file;
-            std::size_t at = random() % damaged.size();
-            if (at < 18 || at >= 26) {  // not the size fields: see the block tests
-                damaged[at] = static_cast<std::uint8_t>(random());
-            }
-            image::LoadBmpFromMemory(damaged.data(), damaged.size());
         }
     }
 };
@@ -274,8 +153,8 @@ TEST_P(ConvertPeer, ImageMagickFindsThePixelsUnchanged) {
     if (c.kind != Kind::Core) {
         Header h = ReadHeader(fixture);
         ASSERT_EQ(h.bits, c.depth) << "ImageMagick chose another depth";
-        ASSERT_EQ(h.compression, c.kind == Kind::Rle ? (c.depth == 8 ? 1u : 2u) : 0u);
-        ASSERT_EQ(h.size, c.kind == Kind::Header124 ? 124u : c.kind == Kind::Header108 ? 108u : 40u);
+        ASSERT_EQ(h.compression, c.kind == Kind::Rle ? 1u : 0u);
+        ASSERT_EQ(h.size, c.kind == Kind::Header124 ? 124u : 40u);
     } else {
         ASSERT_EQ(ReadLE32(fixture.data() + 14), 12u);
     }
@@ -287,18 +166,17 @@ TEST_P(ConvertPeer, ImageMagickFindsThePixelsUnchanged) {
     EXPECT_EQ(written.compression, 0u);
     EXPECT_GT(written.height, 0);
     ExpectSamePixels(in, out);
-    ExpectDamageIsHandled(fixture);
+    ExpectCutFilesAreWholeOrRefused(fixture);
 }
 
+// Top-down rows and the 52- to 108-byte headers give the same blocks as these
+// files; 4-bit runs are decoded by hand-made files (see the block tests).
 INSTANTIATE_TEST_SUITE_P(Bmp, ConvertPeer,
                          testing::Values(Case{1, Kind::BottomUp}, Case{4, Kind::BottomUp}, Case{8, Kind::BottomUp},
-                                         Case{24, Kind::BottomUp}, Case{1, Kind::TopDown}, Case{4, Kind::TopDown},
-                                         Case{8, Kind::TopDown}, Case{24, Kind::TopDown}, Case{1, Kind::Core},
-                                         Case{4, Kind::Core}, Case{8, Kind::Core}, Case{24, Kind::Core},
-                                         Case{4, Kind::Rle}, Case{8, Kind::Rle}, Case{1, Kind::Header124},
-                                         Case{4, Kind::Header124}, Case{8, Kind::Header124},
-                                         Case{24, Kind::Header124}, Case{8, Kind::Header108},
-                                         Case{24, Kind::Header108}),
+                                         Case{24, Kind::BottomUp}, Case{1, Kind::Core}, Case{4, Kind::Core},
+                                         Case{8, Kind::Core}, Case{24, Kind::Core}, Case{8, Kind::Rle},
+                                         Case{1, Kind::Header124}, Case{4, Kind::Header124},
+                                         Case{8, Kind::Header124}, Case{24, Kind::Header124}),
                          Name);
 
 TEST_F(ConvertDeep, SixteenBitMasksAndThirtyTwoBitsKeepTheirColours) {

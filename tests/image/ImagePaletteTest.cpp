@@ -19,3 +19,25 @@ TEST(ImagePalette, DefaultHasTheTwentyStaticColours) {
     EXPECT_EQ(palette.Colors().front(), (Color{0, 0, 0}));
     EXPECT_EQ(palette.Colors().back(), (Color{255, 255, 255}));
 }
+
+TEST(ImagePalette, IsMadeOnceAndAnswersForItsOwnEntriesOnly) {
+    const std::uint8_t red[] = {10, 200};
+    const std::uint8_t green[] = {20, 210};
+    const std::uint8_t blue[] = {30, 220};
+    CImagePalette palette;
+    Color c{7, 8, 9};
+    EXPECT_EQ(palette.GetEntryRGB(0, c.red, c.green, c.blue), 0);
+    EXPECT_EQ(palette.NearestIndex(1, 2, 3), 0);
+    ASSERT_EQ(palette.CreateFromRGB(2, red, green, blue), 1);
+    EXPECT_EQ(palette.CreateFromRGB(2, green, green, green), 0);
+    for (int outside : {-1, 2, 256}) {
+        EXPECT_EQ(palette.GetEntryRGB(outside, c.red, c.green, c.blue), 0) << outside;
+    }
+    EXPECT_EQ(c, (Color{7, 8, 9}));  // untouched
+    ASSERT_EQ(palette.GetEntryRGB(1, c.red, c.green, c.blue), 1);
+    EXPECT_EQ(c, (Color{200, 210, 220}));
+    EXPECT_EQ(palette.At(1), c);
+    EXPECT_EQ(palette.At(2), Color{});  // black beyond the end
+    EXPECT_EQ(CImagePalette().CreateFromRGB(0, red, green, blue), 0);
+    EXPECT_EQ(CImagePalette().CreateFromRGB(65536, red, green, blue), 0);
+}

@@ -1,4 +1,3 @@
-#include <chrono>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -6,7 +5,6 @@
 #include "CodecFixtures.h"
 #include "image/JpgImageImpl.h"
 #include "image/PngImageImpl.h"
-#include "support/ScriptedUserInterface.h"
 
 namespace {
 
@@ -98,7 +96,7 @@ TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
     const PngKind& kind = GetParam();
     CPngImageImpl plain("");
     std::string path = Make(false);
-    ASSERT_EQ(plain.ReadImage(path), 1);
+    ASSERT_TRUE(plain.ReadImage(path));
     EXPECT_EQ(plain.imageWidth, kWidth);
     EXPECT_EQ(plain.imageHeight, kHeight);
     EXPECT_EQ(plain.imageBitCount, kind.pictureBits);
@@ -107,7 +105,7 @@ TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
         // One index or grey value per byte, whatever the PNG's bit depth.
         EXPECT_EQ(plain.imageRowBytes, 8);
         ASSERT_TRUE(plain.imagePalette);
-        std::size_t entries = plain.imagePalette->GetEntryCount();
+        std::size_t entries = plain.imagePalette->Size();
         if (kind.colourType == 3) {
             // The palette has as many entries as the PLTE chunk.
             for (const PngChunk& chunk : PngChunks(ReadFileBytes(path))) {
@@ -130,7 +128,7 @@ TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
 
     // The interlaced twin gives the same picture, byte for byte.
     CPngImageImpl interlaced("");
-    ASSERT_EQ(interlaced.ReadImage(Make(true)), 1);
+    ASSERT_TRUE(interlaced.ReadImage(Make(true)));
     ASSERT_EQ(interlaced.imageRowBytes, plain.imageRowBytes);
     ASSERT_EQ(interlaced.imageHeight, plain.imageHeight);
     EXPECT_TRUE(std::equal(plain.imageBits, plain.imageBits + plain.imageRowBytes * plain.imageHeight,
@@ -150,25 +148,9 @@ INSTANTIATE_TEST_SUITE_P(AllColourTypes, PngKindTest,
                                            PngKind{"Palette8", 3, 8, 8, 3, 25}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class PngImageTest : public ::testing::Test, public testing_support::WithScriptedUi {
+class PngImageTest : public ::testing::Test {
 protected:
     TempFolder scratch;
-
-    // A small palette PNG made by ImageMagick from the given colours.
-    std::string MakePalettePng(int width, int height, int bitDepth, int colours, const std::string& name) {
-        std::vector<std::uint8_t> rgb;
-        for (int i = 0; i < width * height; ++i) {
-            Rgb c = SlotColour(i % colours);
-            rgb.insert(rgb.end(), c.begin(), c.end());
-        }
-        std::string path = scratch / name;
-        MagickFromRaw("rgb", width, height, rgb,
-                      "-define png:exclude-chunk=bKGD -define png:color-type=3 -define png:bit-depth=" +
-                          std::to_string(bitDepth),
-                      path, scratch);
-        EXPECT_EQ(ReadPngHeader(path).bitDepth, bitDepth);
-        return path;
-    }
 
     // The picture read back through ImageMagick must have exactly our colours.
     void ExpectPeerReadsExactly(const image::CImageImpl& picture, const std::string& path) {
@@ -176,111 +158,71 @@ protected:
     }
 };
 
-TEST_F(PngImageTest, Writes24BitPixelsAsRedGreenBlue) {
-    CPngImageImpl picture(scratch / "pixel.png");
-    ASSERT_GT(picture.Create(3, 2, 24, -1), 0);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 3; ++x) {
-            picture.SetPixelRGB(x, y, 30, 20, 10);
-        }
-    }
-    ASSERT_EQ(Rgb({picture.imageBits[0], picture.imageBits[1], picture.imageBits[2]}), Rgb({10, 20, 30}));
-    picture.SetPixelRGB(2, 1, 1, 2, 3);  // top right
-    ASSERT_EQ(picture.WriteImage(""), 1);
-    std::string path = scratch / "pixel.png";
-    PngHeader header = ReadPngHeader(path);
-    EXPECT_EQ(header.colourType, 2);
-    EXPECT_EQ(header.bitDepth, 8);
-    EXPECT_EQ(header.interlace, 0);
-    EXPECT_EQ(MagickSamples(path, "rgb", scratch),
-              std::vector<std::uint8_t>({30, 20, 10, 30, 20, 10, 1, 2, 3, 30, 20, 10, 30, 20, 10, 30, 20, 10}));
-}
-
-TEST_F(PngImageTest, SixteenEntryPaletteIsWrittenAs256PlteEntries) {
-    CPngImageImpl picture("");
-    ASSERT_GT(picture.Create(6, 4, 8, -1), 0);
-    std::vector<std::uint8_t> triples;
-    for (int k = 0; k < 16; ++k) {
-        Rgb c = SlotColour(k);
-        triples.insert(triples.end(), c.begin(), c.end());
-    }
-    ASSERT_NE(picture.SetPaletteTriples(16, triples.data()), 0);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 6; ++x) {
-            picture.SetPixelIndex(x, y, (x + 6 * y) % 16);
-        }
-    }
-    picture.SetPixelIndex(0, 0, 100);  // no entry: black
-    std::string path = scratch / "palette.png";
-    ASSERT_EQ(picture.WriteImage(path), 1);
-
-    PngHeader header = ReadPngHeader(path);
-    EXPECT_EQ(header.colourType, 3);
-    EXPECT_EQ(header.bitDepth, 8);
-    std::vector<std::uint8_t> plte;
-    for (const PngChunk& chunk : PngChunks(ReadFileBytes(path))) {
-        if (chunk.type == "PLTE") {
-            plte = chunk.data;
-        }
-    }
-    ASSERT_EQ(plte.size(), 768u);
-    EXPECT_TRUE(std::equal(triples.begin(), triples.end(), plte.begin()));
-    EXPECT_TRUE(std::all_of(plte.begin() + 48, plte.end(), [](std::uint8_t v) { return v == 0; }));
-    auto decoded = MagickSamples(path, "rgb", scratch);
-    ASSERT_EQ(decoded.size(), 6u * 4u * 3u);
-    EXPECT_EQ(Rgb({decoded[54], decoded[55], decoded[56]}), Rgb({0, 0, 0}));  // bottom-left
-    decoded[54] = SlotColour(0)[0];
-    decoded[55] = SlotColour(0)[1];
-    decoded[56] = SlotColour(0)[2];
-    picture.SetPixelIndex(0, 0, 0);
-    EXPECT_EQ(decoded, PictureRgb(picture));
-}
-
-TEST_F(PngImageTest, PeerReadsOurPngsWithExactlyOurPixelsAndSoDoWe) {
-    // 1 and 4 bits with a palette, packed in the picture as in the PNG.
-    CPngImageImpl packed1("");
-    CPngImageImpl packed4("");
-    for (auto [picture, bits] : {std::pair{&packed1, 1}, std::pair{&packed4, 4}}) {
-        ASSERT_GT(picture->Create(13, 3, bits, -1), 0);
-        int colours = 1 << bits;
+TEST_F(PngImageTest, WritesEveryDepthSoThatThePeerAndWeReadOurPixels) {
+    struct Case {
+        const char* name;
+        int bits;
+        int colours;  // palette entries; 0 for none
+        int colourType;
+        int bitDepth;
+    };
+    const Case cases[] = {
+        {"24 bits", 24, 0, 2, 8},
+        {"1 bit, 2 colours", 1, 2, 3, 1},
+        {"4 bits, 16 colours", 4, 16, 3, 4},
+        {"8 bits, 16 colours", 8, 16, 3, 8},
+        {"8 bits of grey", 8, 0, 0, 8},
+    };
+    for (const Case& c : cases) {
+        CPngImageImpl picture("");
+        ASSERT_GT(picture.Create(13, 3, c.bits, -1), 0) << c.name;
         std::vector<std::uint8_t> triples;
-        for (int k = 0; k < colours; ++k) {
-            Rgb c = SlotColour(k);
-            triples.insert(triples.end(), c.begin(), c.end());
+        for (int k = 0; k < c.colours; ++k) {
+            Rgb colour = SlotColour(k);
+            triples.insert(triples.end(), colour.begin(), colour.end());
         }
-        ASSERT_NE(picture->SetPaletteTriples(colours, triples.data()), 0);
+        if (c.colours > 0) {
+            ASSERT_NE(picture.SetPaletteTriples(c.colours, triples.data()), 0);
+        }
+        std::vector<std::uint8_t> expected;  // red, green, blue, top row first
         for (int y = 0; y < 3; ++y) {
             for (int x = 0; x < 13; ++x) {
-                picture->SetPixelIndex(x, y, (x * 5 + y) % colours);
+                int k = x * 5 + y;
+                Rgb colour = SlotColour(k);
+                if (c.bits == 24) {
+                    picture.SetPixelRGB(x, 2 - y, colour[0], colour[1], colour[2]);
+                } else if (c.colours > 0) {
+                    picture.SetPixelIndex(x, 2 - y, k % c.colours);
+                    colour = SlotColour(k % c.colours);
+                } else {
+                    picture.SetPixelIndex(x, 2 - y, k * 4);  // a grey value
+                    colour.fill(static_cast<std::uint8_t>(k * 4));
+                }
+                expected.insert(expected.end(), colour.begin(), colour.end());
             }
         }
-    }
-    int n = 0;
-    for (CPngImageImpl* picture : {&packed1, &packed4}) {
-        std::string path = scratch / ("ours" + std::to_string(n++) + ".png");
-        ASSERT_EQ(picture->WriteImage(path), 1);
-        ExpectPeerReadsExactly(*picture, path);
+        std::string path = scratch / "out.png";
+        ASSERT_TRUE(picture.WriteImage(path)) << c.name;
+        PngHeader header = ReadPngHeader(path);
+        EXPECT_EQ(header.colourType, c.colourType) << c.name;
+        EXPECT_EQ(header.bitDepth, c.bitDepth) << c.name;
+        EXPECT_EQ(header.interlace, 0) << c.name;
+        EXPECT_EQ(MagickSamples(path, "rgb", scratch), expected) << c.name;
         CPngImageImpl back("");
-        ASSERT_EQ(back.ReadImage(path), 1);
-        EXPECT_EQ(PictureRgb(back), PictureRgb(*picture)) << path;
-    }
-    EXPECT_EQ(ReadPngHeader(scratch / "ours0.png").bitDepth, 1);
-    EXPECT_EQ(ReadPngHeader(scratch / "ours1.png").bitDepth, 4);
-
-    // 8 bits without a palette: grey values.
-    CPngImageImpl grey("");
-    ASSERT_GT(grey.Create(9, 2, 8, -1), 0);
-    for (int x = 0; x < 9; ++x) {
-        grey.SetPixelIndex(x, 0, x * 30);
-        grey.SetPixelIndex(x, 1, 255 - x);
-    }
-    ASSERT_EQ(grey.WriteImage(scratch / "grey.png"), 1);
-    EXPECT_EQ(ReadPngHeader(scratch / "grey.png").colourType, 0);
-    auto samples = MagickSamples(scratch / "grey.png", "gray", scratch);
-    ASSERT_EQ(samples.size(), 18u);
-    for (int x = 0; x < 9; ++x) {
-        EXPECT_EQ(samples[static_cast<std::size_t>(x)], 255 - x);
-        EXPECT_EQ(samples[static_cast<std::size_t>(9 + x)], x * 30);
+        ASSERT_TRUE(back.ReadImage(path)) << c.name;
+        EXPECT_EQ(PictureRgb(back), expected) << c.name;
+        if (c.colourType == 3) {
+            // The palette fills a table of the depth; entries beyond it are black.
+            for (const PngChunk& chunk : PngChunks(ReadFileBytes(path))) {
+                if (chunk.type == "PLTE") {
+                    ASSERT_EQ(chunk.data.size(), 3u << c.bits) << c.name;
+                    EXPECT_TRUE(std::equal(triples.begin(), triples.end(), chunk.data.begin())) << c.name;
+                    EXPECT_TRUE(std::all_of(chunk.data.begin() + static_cast<long>(triples.size()), chunk.data.end(),
+                                            [](std::uint8_t v) { return v == 0; }))
+                        << c.name;
+                }
+            }
+        }
     }
 }
 
@@ -294,9 +236,9 @@ TEST_F(PngImageTest, PicturesReadWithAlphaAreWrittenWithoutIt) {
     MagickFromRaw("rgba", 4, 3, rgba, "-define png:color-type=4", scratch / "greyalpha.png", scratch);
     for (const char* name : {"rgba.png", "greyalpha.png"}) {
         CPngImageImpl picture("");
-        ASSERT_EQ(picture.ReadImage(scratch / name), 1) << name;
+        ASSERT_TRUE(picture.ReadImage(scratch / name)) << name;
         std::string out = scratch / (std::string("again-") + name);
-        ASSERT_EQ(picture.WriteImage(out), 1) << name;
+        ASSERT_TRUE(picture.WriteImage(out)) << name;
         EXPECT_EQ(ReadPngHeader(out).colourType, picture.imageBitCount == 24 ? 2 : 3) << name;
         ExpectPeerReadsExactly(picture, out);
     }
@@ -304,41 +246,45 @@ TEST_F(PngImageTest, PicturesReadWithAlphaAreWrittenWithoutIt) {
 
 TEST_F(PngImageTest, PicturesTheWriterCannotDescribeWriteNoFile) {
     std::string path = scratch / "refused.png";
-    CPngImageImpl empty("");
-    EXPECT_EQ(empty.WriteImage(path), 0);
-    for (int bits : {16, 32}) {
+    // No picture; 16 and 32 bits; palette flags without a palette.
+    const std::pair<int, int> cases[] = {{0, -1}, {16, -1}, {32, -1}, {8, 3}};
+    for (auto [bits, flags] : cases) {
         CPngImageImpl picture("");
-        ASSERT_GT(picture.Create(8, 8, bits, -1), 0);
-        EXPECT_EQ(picture.WriteImage(path), 0) << bits;
+        ASSERT_TRUE(bits == 0 || picture.Create(8, 8, bits, flags) > 0) << bits;
+        auto written = picture.WriteImage(path);
+        ASSERT_FALSE(written) << bits;
+        EXPECT_EQ(written.error().message, "Only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG.");
+        EXPECT_FALSE(std::filesystem::exists(path)) << bits;
     }
-    CPngImageImpl noPalette("");
-    ASSERT_GT(noPalette.Create(8, 8, 8, 3), 0);  // claims a palette it does not have
-    EXPECT_EQ(noPalette.WriteImage(path), 0);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(noPalette.WriteImage(scratch / "no-such-folder/out.png"), 0);
 }
 
-TEST_F(PngImageTest, TruncatedPngsGiveZero) {
+TEST_F(PngImageTest, TruncatedPngsAreRefused) {
     for (bool interlaced : {false, true}) {
         std::string path = scratch / "whole.png";
         MagickFromRaw("rgb", 20, 12, TestCardRgb(20, 12), interlaced ? "-interlace PNG" : "", path, scratch);
         auto bytes = ReadFileBytes(path);
-        std::string cut = scratch / "cut.png";
         for (std::size_t length = 0; length < bytes.size(); ++length) {
-            ReplaceFile(cut, {bytes.begin(), bytes.begin() + static_cast<long>(length)});
             CPngImageImpl picture("");
-            ASSERT_EQ(picture.ReadImage(cut), 0) << "cut to " << length;
+            ASSERT_FALSE(picture.ReadImageBytes(std::span(bytes).first(length))) << "cut to " << length;
         }
     }
-    EXPECT_TRUE(ui.notices.empty());
 }
 
 TEST_F(PngImageTest, CorruptedPngsAreReadSafely) {
-    std::string path = MakePalettePng(9, 7, 4, 11, "source.png");
+    std::vector<std::uint8_t> rgb;
+    for (int i = 0; i < 9 * 7; ++i) {
+        Rgb c = SlotColour(i % 11);
+        rgb.insert(rgb.end(), c.begin(), c.end());
+    }
+    std::string path = scratch / "source.png";
+    MagickFromRaw("rgb", 9, 7, rgb, "-define png:exclude-chunk=bKGD -define png:color-type=3 -define png:bit-depth=4",
+                  path, scratch);
+    ASSERT_EQ(ReadPngHeader(path).bitDepth, 4);
     auto bytes = ReadFileBytes(path);
-    // What damage to each byte must give: 0 in the signature and the critical
-    // chunks (their CRCs catch it), 1 in the data and CRC of ancillary chunks
-    // (skipped with a warning); a damaged length or type may go either way.
+    // What damage to each byte must give: a refusal in the signature and the
+    // critical chunks (their CRCs catch it), a picture from damage to the data
+    // and CRC of ancillary chunks (skipped with a warning); a damaged length
+    // or type may go either way.
     enum Expect { kFails, kReads, kEither };
     std::vector<Expect> expect(bytes.size(), kFails);
     for (std::size_t at = 8; at + 12 <= bytes.size();) {
@@ -350,42 +296,14 @@ TEST_F(PngImageTest, CorruptedPngsAreReadSafely) {
         }
         at += 12 + length;
     }
-    std::string damagedPath = scratch / "damaged.png";
     for (std::size_t offset = 0; offset < bytes.size(); ++offset) {
         auto damaged = bytes;
         damaged[offset] ^= 0x5A;
-        ReplaceFile(damagedPath, damaged);
         CPngImageImpl picture("");
-        int result = picture.ReadImage(damagedPath);
+        bool read = picture.ReadImageBytes(damaged).has_value();
         if (expect[offset] != kEither) {
-            EXPECT_EQ(result, expect[offset] == kReads ? 1 : 0) << offset;
+            EXPECT_EQ(read, expect[offset] == kReads) << offset;
         }
-    }
-    EXPECT_TRUE(ui.notices.empty());
-}
-
-TEST_F(PngImageTest, EnormousDimensionsAreRefusedBeforeAllocating) {
-    auto bytes = ReadFileBytes(MakePalettePng(4, 4, 8, 3, "small.png"));
-    ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
-    std::string path = scratch / "huge.png";
-    const std::pair<std::uint32_t, std::uint32_t> sizes[] = {
-        {100000, 100000}, {65536, 1}, {60000, 60000}, {16384, 16385}, {0x7FFFFFFF, 0x7FFFFFFF}};
-    for (auto [width, height] : sizes) {
-        auto huge = bytes;
-        for (int i = 0; i < 4; ++i) {
-            huge[static_cast<std::size_t>(16 + i)] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
-            huge[static_cast<std::size_t>(20 + i)] = static_cast<std::uint8_t>(height >> (24 - 8 * i));
-        }
-        std::uint32_t crc = Crc32(&huge[12], 17);
-        for (int i = 0; i < 4; ++i) {
-            huge[static_cast<std::size_t>(29 + i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
-        }
-        ReplaceFile(path, huge);
-        auto start = std::chrono::steady_clock::now();
-        CPngImageImpl picture("");
-        EXPECT_EQ(picture.ReadImage(path), 0) << width << "x" << height;
-        EXPECT_FALSE(picture.HasPicture());
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
 }
 
@@ -402,7 +320,7 @@ TEST_F(PngImageTest, ConvertCommandReadsAndWritesJpegAndPng) {
     // The JPEG reads as a quantised palette picture, which is written as a palette PNG.
     EXPECT_EQ(ReadPngHeader(again).colourType, 3);
     image::CJpgImageImpl fromJpeg("");
-    ASSERT_EQ(fromJpeg.ReadImage(jpg), 1);
+    ASSERT_TRUE(fromJpeg.ReadImage(jpg));
     ExpectPeerReadsExactly(fromJpeg, again);
 }
 
