@@ -203,7 +203,7 @@ Bytes Rle8Bmp(int width, int height) {
 
 // The same bitmap with its rows top row first and a negative height.
 Bytes TopDown(Bytes file, int height) {
-    const std::size_t offBits = file[10] | (file[11] << 8);
+    const std::size_t offBits = file[10] | std::size_t{file[11]} << 8;
     const std::size_t rowSize = (file.size() - offBits) / static_cast<std::size_t>(height);
     Bytes flipped(file.begin(), file.begin() + static_cast<long>(offBits));
     for (int y = height - 1; y >= 0; --y) {
