@@ -118,10 +118,10 @@ void PlaceMap(mapdb::MapRecord& map, const Corners& corners) {
 
 Result<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path) {
     auto bytes = platform::ReadWholeFile(path, kMaxBitmapFileSize);
-    if (!bytes && bytes.error().code == EFBIG) {
-        return UnsupportedFormat();
+    if (!bytes) {
+        return bytes.error().code == EFBIG ? UnsupportedFormat() : platform::FileError("Cannot open", path, bytes.error());
     }
-    return bytes ? bytes : platform::FileError("Cannot open", path, bytes.error());
+    return bytes;
 }
 
 Result<std::optional<Corners>> ReadSideFile(const std::string& path) {

@@ -61,29 +61,40 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::ui
         return SystemError(EFBIG);
     }
     try {
-        std::vector<std::uint8_t> bytes;
-        // A regular file in one read of its size; whatever it gains meanwhile, and
-        // anything else (a pipe, a device), in pieces.
-        std::size_t chunk = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-        for (;;) {
-            const std::size_t at = bytes.size();
-            bytes.resize(at + chunk);
-            const ssize_t got = ::read(file.Get(), bytes.data() + at, chunk);
+        // A regular file in one read of its size; whatever it gains meanwhile,
+        // and anything else (a pipe, a device), in pieces.
+        std::vector<std::uint8_t> bytes(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0);
+        std::size_t filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t got = ::read(file.Get(), bytes.data() + filled, bytes.size() - filled);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
             if (got < 0) {
-                if (errno == EINTR) {
-                    bytes.resize(at);
-                    continue;
-                }
                 return SystemError(errno);
             }
-            bytes.resize(at + static_cast<std::size_t>(got));
+            if (got == 0) {
+                bytes.resize(filled);  // cut short since its size was taken
+                return bytes;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        std::uint8_t piece[65536];
+        for (;;) {
+            const ssize_t got = ::read(file.Get(), piece, sizeof piece);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return SystemError(errno);
+            }
             if (got == 0) {
                 return bytes;
             }
-            if (bytes.size() > limit) {
+            if (bytes.size() + static_cast<std::size_t>(got) > limit) {
                 return SystemError(EFBIG);
             }
-            chunk = 65536;
+            bytes.insert(bytes.end(), piece, piece + got);
         }
     } catch (const std::bad_alloc&) {
         return SystemError(ENOMEM);

@@ -271,28 +271,25 @@ Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListVi
     return added;
 }
 
-// The import of a bitmap file image whose side file `readSide` reads.
-template <class ReadSide>
-Result<std::vector<ImportedMap>> AppendMap(mapdb::CPDBDoc& doc, MapListView* view, const std::string& bitmapPath,
-                                           std::span<const std::uint8_t> file, ReadSide readSide,
-                                           const ImportAnswers& answers) {
-    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, file, readSide, answers);
-    if (!loaded) {
-        return loaded.error();
+// The bitmap file at `path`, converted and placed. Its bytes are released
+// once the map is made, before the map is cut into tiles.
+Result<LoadedMap> LoadMapFromBmp(const std::string& path, const ImportAnswers& answers) {
+    Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(path);
+    if (!file) {
+        return file.error();
     }
-    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
+    return LoadMapFromBmp(path, *file, [&] { return palm::ReadSideFile(palm::SideFilePath(path)); }, answers);
 }
 
 }  // namespace
 
 Result<std::vector<ImportedMap>> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view,
                                                      const std::string& bitmapPath, const ImportAnswers& answers) {
-    Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(bitmapPath);
-    if (!file) {
-        return file.error();
+    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, answers);
+    if (!loaded) {
+        return loaded.error();
     }
-    return AppendMap(doc, view, bitmapPath, *file,
-                     [&] { return palm::ReadSideFile(palm::SideFilePath(bitmapPath)); }, answers);
+    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
 }
 
 Result<std::vector<ImportedMap>> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
@@ -306,7 +303,11 @@ Result<std::vector<ImportedMap>> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, M
         }
         return std::optional(palm::ReadSideText(*sideText));
     };
-    return AppendMap(doc, view, bitmapPath, file, readSide, answers);
+    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, file, readSide, answers);
+    if (!loaded) {
+        return loaded.error();
+    }
+    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
 }
 
 Result<std::vector<ImportedMap>> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view,
