@@ -25,7 +25,7 @@ inline std::uint64_t WrittenSize(const mapdb::CPDBDoc& doc) {
 inline std::vector<std::uint8_t> Write(mapdb::CPDBDoc& doc) {
     auto file = doc.WriteDatabase("Fuzz.pdb");
     Require(file.has_value());
-    return std::move(*file);
+    return file->Bytes();
 }
 
 // A compressed map whose size word is below 2 does not count the word's own

@@ -104,7 +104,15 @@ Result<void> CPDBDoc::ReadDatabase(std::span<const std::uint8_t> file) {
     return {};
 }
 
-Result<std::vector<std::uint8_t>> CPDBDoc::WriteDatabase(const std::string& fileTitle) {
+std::vector<std::uint8_t> DatabaseFile::Bytes() const {
+    std::vector<std::uint8_t> bytes;
+    for (platform::ByteSpan part : parts) {
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    }
+    return bytes;
+}
+
+Result<DatabaseFile> CPDBDoc::WriteDatabase(const std::string& fileTitle) {
     header.modificationDate = now();
     std::string name = fileTitle.substr(0, fileTitle.find('.'));
     name.resize(std::min(name.size(), kHeaderNameSize - 1));
@@ -113,7 +121,8 @@ Result<std::vector<std::uint8_t>> CPDBDoc::WriteDatabase(const std::string& file
     header.version = 0;
     SortByScale();
 
-    std::uint64_t offset = kHeaderSize + kEntrySize * maps.size() + 2;
+    const std::size_t listEnd = kHeaderSize + kEntrySize * maps.size() + 2;
+    std::uint64_t offset = listEnd;
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (offset > UINT32_MAX) {
             return Error{"the database is larger than 4 GiB, which its record list cannot address"};
@@ -121,18 +130,34 @@ Result<std::vector<std::uint8_t>> CPDBDoc::WriteDatabase(const std::string& file
         entries[i].offset = static_cast<std::uint32_t>(offset);
         offset += kMapFieldsSize + BitmapDataBytes(maps[i]);
     }
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(offset));
-    platform::ByteWriter out(bytes, platform::Endian::kBig);
+    DatabaseFile file;
+    file.head.reserve(listEnd + kMapFieldsSize * maps.size());
+    platform::ByteWriter out(file.head, platform::Endian::kBig);
     DatabaseHeader::Fields(out, header);
     for (const RecordEntry& entry : entries) {
         RecordEntry::Fields(out, entry);
     }
     out.Zeros(2);
     for (const MapRecord& map : maps) {
-        WriteMapRecord(out, map);
+        MapRecord::Fields(out, map);
     }
-    return bytes;
+    // Data shorter than the size rules say is padded with zeros, in pieces:
+    // the rules can claim gigabytes that the map does not hold.
+    static const std::vector<std::uint8_t> kZeros(65536);
+    const platform::ByteSpan head = file.head;
+    file.parts.push_back(head.first(listEnd));
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        file.parts.push_back(head.subspan(listEnd + kMapFieldsSize * i, kMapFieldsSize));
+        const std::uint64_t size = BitmapDataBytes(maps[i]);
+        const auto held = static_cast<std::size_t>(std::min<std::uint64_t>(size, maps[i].data.size()));
+        file.parts.push_back(platform::ByteSpan(maps[i].data).first(held));
+        for (std::uint64_t left = size - held; left > 0;) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kZeros.size()));
+            file.parts.push_back(platform::ByteSpan(kZeros).first(piece));
+            left -= piece;
+        }
+    }
+    return file;
 }
 
 Result<void> CPDBDoc::OnSaveDocument(const std::string& path) {
@@ -142,8 +167,8 @@ Result<void> CPDBDoc::OnSaveDocument(const std::string& path) {
     const std::vector<std::size_t> order = SortByScale();
     Result<void> saved;
     try {
-        Result<std::vector<std::uint8_t>> file = WriteDatabase(platform::FileNameOfPath(path));
-        saved = file ? SaveFile(path, *file) : file.error();
+        Result<DatabaseFile> file = WriteDatabase(platform::FileNameOfPath(path));
+        saved = file ? SaveFile(path, file->Parts()) : file.error();
     } catch (const std::bad_alloc&) {
         saved = Error{"cannot write " + path + ": " + std::strerror(ENOMEM)};
     }

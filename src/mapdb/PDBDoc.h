@@ -9,6 +9,7 @@
 #include "DatabaseHeader.h"
 #include "MapRecord.h"
 #include "platform/Document.h"
+#include "platform/Files.h"
 
 namespace mapdb {
 
@@ -18,6 +19,22 @@ using platform::Result;
 constexpr std::size_t kMaxMaps = 65535;
 
 enum class Corner { TopLeftLat, TopLeftLon, BottomRightLat, BottomRightLon };
+
+// The bytes of a database file as the pieces that make it, in order. Only the
+// header, the record list and the records' fields are held here; the records'
+// data stay where the maps keep them, so that saving copies nothing large.
+// Valid while the document is not changed.
+class DatabaseFile {
+public:
+    const std::vector<platform::ByteSpan>& Parts() const { return parts; }
+    // The whole file in one block.
+    std::vector<std::uint8_t> Bytes() const;
+
+private:
+    friend class CPDBDoc;
+    std::vector<std::uint8_t> head;  // header, record list, two zero bytes, then every record's fields
+    std::vector<platform::ByteSpan> parts;
+};
 
 // The document: the one maps database that is open, its maps kept in scale order
 // on every save.
@@ -35,7 +52,7 @@ public:
     // and returns the file: the header, the record list with every record's
     // offset, and the records. An error (the document sorted and dated all
     // the same) when the records lie beyond what 32-bit offsets address.
-    Result<std::vector<std::uint8_t>> WriteDatabase(const std::string& fileTitle);
+    Result<DatabaseFile> WriteDatabase(const std::string& fileTitle);
     // Saves the database to `path`. When the file cannot be written, the
     // document is left exactly as it was (order, header and entries).
     Result<void> OnSaveDocument(const std::string& path) override;

@@ -72,14 +72,27 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Writes the bytes, makes them durable and puts the file under the
+    // Writes the parts, makes them durable and puts the file under the
     // target's name; the system's error number of the step that failed, or 0.
-    int CommitAs(std::span<const std::uint8_t> bytes, const std::string& target) {
+    int CommitAs(std::span<const ByteSpan> parts, const std::string& target) {
         if (fd < 0) {
             return error;
         }
-        if (auto written = WriteAll(fd, bytes); !written) {
-            return written.error().code;
+        // Written a piece at a time, each handed to the disk at once: the final
+        // fsync then waits only for the last piece.
+        std::uint64_t written = 0;
+        for (std::size_t first = 0; first < parts.size();) {
+            std::size_t last = first;
+            std::uint64_t piece = 0;
+            while (last < parts.size() && piece < kWritePiece) {
+                piece += parts[last++].size();
+            }
+            if (auto result = WriteAll(fd, parts.subspan(first, last - first)); !result) {
+                return result.error().code;
+            }
+            ::sync_file_range(fd, static_cast<off_t>(written), static_cast<off_t>(piece), SYNC_FILE_RANGE_WRITE);
+            written += piece;
+            first = last;
         }
         if (::fsync(fd) != 0 || ::close(std::exchange(fd, -1)) != 0) {
             return errno;
@@ -181,12 +194,12 @@ Result<void> CDocument::OnOpenDocument(const std::string& path) {
     return {};
 }
 
-Result<void> CDocument::SaveFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+Result<void> CDocument::SaveFile(const std::string& path, std::span<const ByteSpan> parts) {
     struct stat info {};
     int error = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
     if (error == 0) {
         RemoveAbandonedTemporaryFiles(path);
-        error = TemporaryFile(path).CommitAs(bytes, path);
+        error = TemporaryFile(path).CommitAs(parts, path);
     }
     if (error != 0) {
         return Error{"cannot write " + path + ": " + std::strerror(error)};

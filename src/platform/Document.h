@@ -47,10 +47,10 @@ public:
 protected:
     // Reads the document from the whole file; an error when the file is refused.
     virtual Result<void> Load(std::span<const std::uint8_t> file) = 0;
-    // Puts `bytes` in place as the file at `path`, atomically: they are written
-    // beside it, made durable and renamed over it only when complete. Then the
-    // document is named after `path` and unmodified.
-    Result<void> SaveFile(const std::string& path, std::span<const std::uint8_t> bytes);
+    // Puts the parts, one after another, in place as the file at `path`,
+    // atomically: they are written beside it, made durable and renamed over it
+    // only when complete. Then the document is named after `path` and unmodified.
+    Result<void> SaveFile(const std::string& path, std::span<const std::span<const std::uint8_t>> parts);
 
 private:
     std::string pathName;

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <climits>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
 
@@ -103,7 +105,7 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::ui
 
 Result<void> WriteAll(int fd, ByteSpan bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = ::write(fd, bytes.data(), std::min(bytes.size(), kWritePiece));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -111,6 +113,41 @@ Result<void> WriteAll(int fd, ByteSpan bytes) {
             return SystemError(errno);
         }
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+Result<void> WriteAll(int fd, std::span<const ByteSpan> parts) {
+    // As many parts at a time as one call takes; a call that writes only some
+    // of them goes on from the byte where it stopped.
+    std::vector<iovec> pieces;
+    for (std::size_t first = 0; first < parts.size();) {
+        const std::size_t count = std::min<std::size_t>(parts.size() - first, IOV_MAX);
+        pieces.clear();
+        for (ByteSpan part : parts.subspan(first, count)) {
+            pieces.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
+        }
+        first += count;
+        iovec* next = pieces.data();
+        iovec* const end = next + pieces.size();
+        while (next != end) {
+            const ssize_t written = ::writev(fd, next, static_cast<int>(end - next));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written < 0) {
+                return SystemError(errno);
+            }
+            // Past the parts written whole, into the one written in part.
+            auto left = static_cast<std::size_t>(written);
+            for (; next != end && left >= next->iov_len; ++next) {
+                left -= next->iov_len;
+            }
+            if (next != end) {
+                next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + left;
+                next->iov_len -= left;
+            }
+        }
     }
     return {};
 }

@@ -24,8 +24,14 @@ Error FileError(const std::string& action, const std::string& path, const Error&
 // EFBIG, a folder with EISDIR; other failures with the system's error.
 Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::uint64_t limit);
 
-// Writes every byte of `bytes` to the open descriptor `fd`.
+// Files are written in pieces of at most this many bytes: one write of hundreds
+// of megabytes costs the kernel more than the same bytes in pieces (measured:
+// twice the system time for 400 MB).
+constexpr std::size_t kWritePiece = std::size_t{1} << 20;
+
+// Writes every byte of `bytes`, or of every part in turn, to the open descriptor `fd`.
 Result<void> WriteAll(int fd, ByteSpan bytes);
+Result<void> WriteAll(int fd, std::span<const ByteSpan> parts);
 
 // A file being written, created or truncated. Unless it is finished, the
 // file is removed again when the object goes (a regular file only, never a

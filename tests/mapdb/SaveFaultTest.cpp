@@ -47,8 +47,8 @@ bool Save(Saving way, CPDBDoc& doc, const std::string& path, std::string& error)
             std::error_code ignored;
             fs::remove(path, ignored);
         }
-        auto bytes = doc.WriteDatabase(platform::FileNameOfPath(path));
-        saved = bytes ? platform::WriteWholeFile(path, {*bytes}) : bytes.error();
+        auto file = doc.WriteDatabase(platform::FileNameOfPath(path));
+        saved = file ? platform::WriteWholeFile(path, {file->Bytes()}) : file.error();
     }
     if (!saved) {
         error = saved.error().message;
@@ -150,7 +150,7 @@ protected:
         oldBytes = ReadFileBytes(folder / "maps.pdb");
         // What a complete save of the document writes.
         CPDBDoc copy = doc;
-        newBytes = *copy.WriteDatabase("maps.pdb");
+        newBytes = copy.WriteDatabase("maps.pdb")->Bytes();
     }
 
     // A write that fails after n bytes: the file-size limit of a child process,

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/Document.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ public:
     bool refuse = false;
 
     platform::Result<void> OnSaveDocument(const std::string& path) override {
-        return SaveFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        const platform::ByteSpan bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        return SaveFile(path, {&bytes, 1});
     }
 
 protected:
