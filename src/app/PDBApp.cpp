@@ -10,6 +10,7 @@
 #include "AppTexts.h"
 #include "MainFrame.h"
 #include "PDBView.h"
+#include "platform/FolderLock.h"
 
 namespace {
 
@@ -42,6 +43,11 @@ CPDBApp::CPDBApp() {
         return answer == QMessageBox::Yes ? SaveAnswer::Save
                : answer == QMessageBox::No ? SaveAnswer::Discard
                                            : SaveAnswer::Cancel;
+    };
+    askToOverwrite = [this](const QString& title) {
+        return QMessageBox::question(frame.get(), QString::fromLatin1(kAppTitle),
+                                     tr("%1 has been changed by another program. Save anyway?").arg(title),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     promptOpenFile = [this] {
         return QFileDialog::getOpenFileName(frame.get(), tr("Open"), QString(), QString::fromLatin1(kFileFilter));
@@ -149,8 +155,15 @@ bool CPDBApp::OpenDocumentFile(const QString& path) {
 
 bool CPDBApp::ReadDocument(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    platform::Result<void> opened = doc.OnOpenDocument(LocalPath(absolute));
-    DocumentReplaced();
+    platform::Result<void> opened = [&] {
+        platform::FolderLocks lock({LocalPath(absolute)}, platform::FolderLocks::Mode::kShared);
+        return doc.OnOpenDocument(LocalPath(absolute));
+    }();
+    // A file that could not be read leaves the database as it was; one that
+    // was read and refused leaves a new one.
+    if (opened || opened.error().code == 0) {
+        DocumentReplaced();
+    }
     if (!opened) {
         ui.ShowError(opened.error());
         return false;
@@ -189,7 +202,18 @@ bool CPDBApp::OnFileSaveAs() {
 
 bool CPDBApp::DoSave(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (platform::Result<void> saved = doc.OnSaveDocument(LocalPath(absolute)); !saved) {
+    const std::string target = LocalPath(absolute);
+    // Another program's changes to the document's own file are not saved over
+    // without asking.
+    if (target == doc.GetPathName() && doc.ChangedOnDisk() &&
+        !askToOverwrite(FromLocal(platform::FileNameOfPath(target)))) {
+        return false;
+    }
+    platform::Result<void> saved = [&] {
+        platform::FolderLocks lock({target}, platform::FolderLocks::Mode::kExclusive);
+        return doc.OnSaveDocument(target);
+    }();
+    if (!saved) {
         // The document keeps its modified flag and its name.
         ui.ShowError(saved.error());
         return false;

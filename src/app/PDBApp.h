@@ -46,8 +46,10 @@ public:
     bool SaveModified();
 
     // The user's answers, replaced by tests: the save question (given the
-    // document's title), the Open and Save As file dialogs (empty: cancelled), the About box.
+    // document's title), whether to save over a file another program changed,
+    // the Open and Save As file dialogs (empty: cancelled), the About box.
     std::function<SaveAnswer(const QString& title)> askToSave;
+    std::function<bool(const QString& title)> askToOverwrite;
     std::function<QString()> promptOpenFile;
     std::function<QString(const QString& proposed)> promptSaveFile;
     std::function<void()> showAbout;

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "mapdb/PDBDoc.h"
+#include "platform/FolderLock.h"
 #include "platform/Result.h"
 
 namespace cli {
@@ -19,6 +20,13 @@ public:
 
 // Prints an error as the tool tells one: "plandrel: TITLE: MESSAGE" on one line.
 void Tell(const platform::Error& error);
+
+// A command that changes a database holds its folder's exclusive lock from
+// before it opens the database until it has saved it; one that only reads it
+// holds the shared lock while it works.
+using platform::FolderLocks;
+constexpr FolderLocks::Mode kChanging = FolderLocks::Mode::kExclusive;
+constexpr FolderLocks::Mode kReading = FolderLocks::Mode::kShared;
 
 // Opens the database at `path` into `doc`; throws CommandError when it cannot.
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);

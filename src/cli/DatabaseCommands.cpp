@@ -127,6 +127,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     create->add_option("DB", *database, "the database file to make")->required();
     create->add_flag("--force", *force, "replace an existing file");
     create->callback([=] {
+        FolderLocks lock({*database}, kChanging);
         if (!*force && std::filesystem::exists(*database)) {
             throw CommandError(*database + " already exists (use --force to replace it)");
         }
@@ -139,6 +140,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     save->add_option("DB", *database, "the database to open")->required()->check(CLI::ExistingFile);
     save->add_option("OTHER", *other, "save under this name instead");
     save->callback([=] {
+        FolderLocks lock({*database, other->empty() ? *database : *other}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, *database);
         SaveDatabase(doc, other->empty() ? *database : *other);
@@ -148,6 +150,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     list->add_option("DB", *database, "the database to read")->required()->check(CLI::ExistingFile);
     list->add_flag("--json", *json, "print the header and every map as JSON");
     list->callback([=] {
+        FolderLocks lock({*database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, *database);
         if (*json) {

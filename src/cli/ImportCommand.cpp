@@ -75,6 +75,7 @@ void RegisterImportCommand(CLI::App& app) {
         if (!args->bottomRight.empty()) {
             SplitCorner(args->bottomRight);
         }
+        FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         if (std::filesystem::exists(args->database)) {
             OpenDatabase(doc, args->database);

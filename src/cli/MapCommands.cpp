@@ -72,6 +72,7 @@ void RegisterMapCommands(CLI::App& app) {
     auto args = std::make_shared<MapArguments>();
 
     MapCommand(app, "remove", "Remove a map", *args)->callback([args] {
+        FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         doc.SetModifiedFlag();
@@ -85,6 +86,7 @@ void RegisterMapCommands(CLI::App& app) {
         if (args->value.size() > mapdb::kMaxMapNameLength) {
             throw CommandError("a map's name has at most 11 characters: " + args->value);
         }
+        FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         doc.SetModifiedFlag();
@@ -98,6 +100,7 @@ void RegisterMapCommands(CLI::App& app) {
         ->check(CLI::IsMember({"top-left-lat", "top-left-lon", "bottom-right-lat", "bottom-right-lon"}));
     corner->add_option("DEGREES", args->value, "signed decimal degrees, e.g. -122.5")->required();
     corner->callback([args] {
+        FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         doc.SetModifiedFlag();
@@ -108,6 +111,7 @@ void RegisterMapCommands(CLI::App& app) {
     CLI::App* beam = MapCommand(app, "beam", "Write one map as a single record file", *args);
     beam->add_option("OUT", args->out, "the file to write (default Essai.map)");
     beam->callback([args] {
+        FolderLocks lock({args->database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kBeamFileName : args->out;
@@ -120,6 +124,7 @@ void RegisterMapCommands(CLI::App& app) {
     CLI::App* exported = MapCommand(app, "export", "Write one map's picture as a Windows bitmap", *args);
     exported->add_option("OUT", args->out, "the file to write (default Essai.bmp)");
     exported->callback([args] {
+        FolderLocks lock({args->database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kExportFileName : args->out;
@@ -132,6 +137,7 @@ void RegisterMapCommands(CLI::App& app) {
     CLI::App* check = app.add_subcommand("check", "Report every map that breaks the rules of the format");
     check->add_option("DB", args->database, "the database")->required()->check(CLI::ExistingFile);
     check->callback([args] {
+        FolderLocks lock({args->database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::size_t faults = 0;

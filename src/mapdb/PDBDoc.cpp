@@ -1,6 +1,7 @@
 #include "PDBDoc.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -68,40 +69,78 @@ Error CPDBDoc::Refuse() {
     return Error{kWrongFileText, kWrongFileTitle};
 }
 
-Result<void> CPDBDoc::ReadDatabase(std::span<const std::uint8_t> file) {
-    Empty();
-    platform::ByteReader reader(file, platform::Endian::kBig);
-    DatabaseHeader read;
-    DatabaseHeader::Fields(reader, read);
-    if (!reader || read.type != kDatabaseType || read.creator != kDatabaseCreator) {
+Result<void> CPDBDoc::ReadDatabase(std::uint64_t length, const ReadAt& read) {
+    // Reads one structure of `size` bytes at `offset`.
+    auto readFields = [&](std::uint64_t offset, auto& structure, std::size_t size) -> Result<void> {
+        std::array<std::uint8_t, std::max(kHeaderSize, kMapFieldsSize)> buffer{};
+        const std::span<std::uint8_t> bytes = std::span<std::uint8_t>(buffer).first(size);
+        if (Result<void> got = read(offset, bytes); !got) {
+            return got;
+        }
+        platform::ByteReader reader(bytes, platform::Endian::kBig);
+        std::remove_reference_t<decltype(structure)>::Fields(reader, structure);
+        return {};
+    };
+    DatabaseHeader readHeader;
+    if (length < kHeaderSize) {
         return Refuse();
     }
-    std::vector<RecordEntry> list(read.numRecords);
-    for (RecordEntry& entry : list) {
-        RecordEntry::Fields(reader, entry);
+    if (Result<void> got = readFields(0, readHeader, kHeaderSize); !got) {
+        return got;
     }
-    const std::uint64_t length = file.size();
-    auto endOf = [&](std::size_t i) -> std::uint64_t { return i < list.size() ? list[i].offset : length; };
+    const std::uint64_t listEnd = kHeaderSize + std::uint64_t{kEntrySize} * readHeader.numRecords;
+    if (readHeader.type != kDatabaseType || readHeader.creator != kDatabaseCreator || length < listEnd) {
+        return Refuse();
+    }
+    std::vector<RecordEntry> list(readHeader.numRecords);
+    std::vector<std::uint8_t> listBytes(kEntrySize * list.size());
+    if (Result<void> got = read(kHeaderSize, listBytes); !got) {
+        return got;
+    }
+    platform::ByteReader listReader(listBytes, platform::Endian::kBig);
+    for (RecordEntry& entry : list) {
+        RecordEntry::Fields(listReader, entry);
+    }
     // Whatever stands between the list and the first record (the two zero bytes,
-    // an application-info or sort-info block) is skipped.
-    if (!reader || endOf(0) < reader.Position() || !reader.Seek(endOf(0))) {
+    // an application-info or sort-info block) is skipped; each record then runs
+    // up to the next, the last to the end of the file.
+    auto endOf = [&](std::size_t i) -> std::uint64_t { return i < list.size() ? list[i].offset : length; };
+    if (endOf(0) < listEnd || endOf(0) > length) {
         return Refuse();
     }
     std::vector<MapRecord> readMaps(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        MapRecord& map = readMaps[i];
-        MapRecord::Fields(reader, map);
+        const std::uint64_t start = endOf(i);
         const std::uint64_t end = endOf(i + 1);
-        if (!reader || end < reader.Position() || end > length) {
+        if (end < start + kMapFieldsSize || end > length) {
             return Refuse();
         }
-        auto data = reader.Take(static_cast<std::size_t>(end - reader.Position()));
-        map.data.assign(data.begin(), data.end());
+        MapRecord& map = readMaps[i];
+        if (Result<void> got = readFields(start, map, kMapFieldsSize); !got) {
+            return got;
+        }
+        map.data.resize(static_cast<std::size_t>(end - start - kMapFieldsSize));
+        if (Result<void> got = read(start + kMapFieldsSize, map.data); !got) {
+            return got;
+        }
     }
-    header = read;
+    header = readHeader;
     entries = std::move(list);
     maps = std::move(readMaps);
     return {};
+}
+
+Result<void> CPDBDoc::ReadDatabase(std::span<const std::uint8_t> file) {
+    return ReadDatabase(file.size(), [file](std::uint64_t offset, std::span<std::uint8_t> out) {
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+        return Result<void>();
+    });
+}
+
+Result<void> CPDBDoc::Load(const platform::InputFile& file) {
+    return ReadDatabase(file.Size(), [&file](std::uint64_t offset, std::span<std::uint8_t> out) {
+        return file.ReadAt(offset, out);
+    });
 }
 
 std::vector<std::uint8_t> DatabaseFile::Bytes() const {
@@ -114,6 +153,8 @@ std::vector<std::uint8_t> DatabaseFile::Bytes() const {
 
 Result<DatabaseFile> CPDBDoc::WriteDatabase(const std::string& fileTitle) {
     header.modificationDate = now();
+    // The program writes no application-info or sort-info block, so it claims none.
+    header.appInfoOffset = header.sortInfoOffset = 0;
     std::string name = fileTitle.substr(0, fileTitle.find('.'));
     name.resize(std::min(name.size(), kHeaderNameSize - 1));
     std::copy(name.begin(), name.end(), header.name.begin());

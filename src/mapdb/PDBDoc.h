@@ -44,9 +44,16 @@ public:
 
     bool OnNewDocument() override;
 
-    // Reads a whole database from the bytes of its file; the "Wrong file"
-    // error when they are not a maps database or are inconsistent. The
-    // document is then empty.
+    // Reads `count` bytes at `offset` of a database file into `out`.
+    using ReadAt = std::function<Result<void>(std::uint64_t offset, std::span<std::uint8_t> out)>;
+
+    // Reads a whole database of `length` bytes: the header, the record list,
+    // then each record straight into its map. The "Wrong file" error when they
+    // are not a maps database or are inconsistent, which leaves the document
+    // empty; the reading's own error when the file cannot be read, which
+    // leaves it as it was.
+    Result<void> ReadDatabase(std::uint64_t length, const ReadAt& read);
+    // The same from the bytes of a whole file in memory.
     Result<void> ReadDatabase(std::span<const std::uint8_t> file);
     // Sorts the maps, dates the header and names it after the file's title,
     // and returns the file: the header, the record list with every record's
@@ -76,7 +83,7 @@ public:
     void SetClock(std::function<std::uint32_t()> clock) { now = std::move(clock); }
 
 protected:
-    Result<void> Load(std::span<const std::uint8_t> file) override { return ReadDatabase(file); }
+    Result<void> Load(const platform::InputFile& file) override;
 
 private:
     void Empty();

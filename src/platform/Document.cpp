@@ -2,16 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <utility>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "Files.h"
 
 namespace platform {
 
@@ -21,6 +14,10 @@ namespace {
 // database addresses its records in 32 bits).
 constexpr std::uint64_t kMaxDocumentBytes = std::uint64_t{1} << 33;
 
+// What Replace answers when the file cannot be replaced without changing more
+// than its content.
+constexpr int kRewriteInPlace = -1;
+
 std::string FolderOfPath(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -29,127 +26,112 @@ std::string FolderOfPath(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Temporary files are named ".NAME.XXXXXX" beside the target NAME.
-std::string TemporaryPrefix(const std::string& target) {
-    std::string prefix(1, '.');
-    prefix += FileNameOfPath(target);
-    prefix += '.';
-    return prefix;
+// The name of the file a save of `target` writes before renaming it into
+// place: unmistakably this program's, and one per database, so that a save
+// killed while writing leaves at most this one file, which the next save of
+// the database removes.
+std::string SavingName(const std::string& target) {
+    std::string name = FolderOfPath(target);
+    name += "/.";
+    name += FileNameOfPath(target);
+    name += ".plandrel-saving";
+    return name;
 }
 
-constexpr std::size_t kTemporarySuffixLength = 6;
-
-// A temporary file beside the target, removed unless it is committed. While
-// it exists its creator holds an exclusive lock on it, which the system
-// releases when the process ends, however it ends: a temporary file that
-// nobody holds was left by a save that was killed.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& target) {
-        std::string pattern = FolderOfPath(target) + "/" + TemporaryPrefix(target) + "XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        fd = ::mkstemp(name.data());
-        if (fd < 0) {
-            error = errno;
-            return;
+// Writes the parts a piece at a time, each handed to the disk at once, so
+// that the final fsync waits only for the last piece. The system's error
+// number, or 0.
+int WritePieces(int fd, std::span<const ByteSpan> parts) {
+    std::uint64_t written = 0;
+    for (std::size_t first = 0; first < parts.size();) {
+        std::size_t last = first;
+        std::uint64_t piece = 0;
+        while (last < parts.size() && piece < kWritePiece) {
+            piece += parts[last++].size();
         }
-        path = name.data();
-        ::flock(fd, LOCK_EX | LOCK_NB);
-        // Keep the permissions an existing target has, or the usual ones for a new file.
-        struct stat info {};
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode_t mode = ::stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : (0666 & ~mask);
-        ::fchmod(fd, mode);
+        if (auto result = WriteAll(fd, parts.subspan(first, last - first)); !result) {
+            return result.error().code;
+        }
+        ::sync_file_range(fd, static_cast<off_t>(written), static_cast<off_t>(piece), SYNC_FILE_RANGE_WRITE);
+        written += piece;
+        first = last;
     }
-    ~TemporaryFile() {
-        if (fd >= 0) {
-            ::unlink(path.c_str());
-            ::close(fd);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    return 0;
+}
 
-    // Writes the parts, makes them durable and puts the file under the
-    // target's name; the system's error number of the step that failed, or 0.
-    int CommitAs(std::span<const ByteSpan> parts, const std::string& target) {
-        if (fd < 0) {
-            return error;
-        }
-        // Written a piece at a time, each handed to the disk at once: the final
-        // fsync then waits only for the last piece.
-        std::uint64_t written = 0;
-        for (std::size_t first = 0; first < parts.size();) {
-            std::size_t last = first;
-            std::uint64_t piece = 0;
-            while (last < parts.size() && piece < kWritePiece) {
-                piece += parts[last++].size();
-            }
-            if (auto result = WriteAll(fd, parts.subspan(first, last - first)); !result) {
-                return result.error().code;
-            }
-            ::sync_file_range(fd, static_cast<off_t>(written), static_cast<off_t>(piece), SYNC_FILE_RANGE_WRITE);
-            written += piece;
-            first = last;
-        }
-        if (::fsync(fd) != 0 || ::close(std::exchange(fd, -1)) != 0) {
-            return errno;
-        }
-        if (::rename(path.c_str(), target.c_str()) != 0) {
-            int renameError = errno;
-            ::unlink(path.c_str());
-            return renameError;
-        }
-        SyncFolder(target);
-        return 0;
+void SyncFolder(const std::string& target) {
+    int folder = ::open(FolderOfPath(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
     }
+}
 
-private:
-    static void SyncFolder(const std::string& target) {
-        int folder = ::open(FolderOfPath(target).c_str(), O_RDONLY | O_DIRECTORY);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
+// Writes a new file beside `target` and renames it into its place, with the
+// owner, group and permissions of the file it replaces (`old`, or none for a
+// new file). kRewriteInPlace when the new file cannot have them, or the folder
+// cannot be written; otherwise the system's error number, or 0.
+int Replace(const std::string& target, std::span<const ByteSpan> parts, const struct stat* old) {
+    const std::string saving = SavingName(target);
+    ::unlink(saving.c_str());
+    const int fd = ::open(saving.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return old != nullptr && (errno == EACCES || errno == EPERM) ? kRewriteInPlace : errno;
     }
-
-    std::string path;
-    int fd = -1;
     int error = 0;
-};
-
-bool IsTemporaryName(const std::string& name, const std::string& prefix) {
-    if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0) {
-        return false;
+    if (old != nullptr) {
+        // The owner first: giving one can clear the permission bits it set.
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0 || ::fchmod(fd, old->st_mode & 07777) != 0) {
+            error = kRewriteInPlace;
+        }
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
     }
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    if (error == 0) {
+        error = WritePieces(fd, parts);
+    }
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(saving.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(saving.c_str());
+        return error;
+    }
+    SyncFolder(target);
+    return 0;
 }
 
-// Removes the temporary files that killed saves of the target left beside it:
-// those whose lock nobody holds. A save in progress keeps its own.
-void RemoveAbandonedTemporaryFiles(const std::string& target) {
-    const std::string folder = FolderOfPath(target);
-    const std::string prefix = TemporaryPrefix(target);
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!IsTemporaryName(name, prefix)) {
-            continue;
-        }
-        const std::string path = folder + "/" + name;
-        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlink(path.c_str());
-        }
-        ::close(fd);
+// Writes the parts over the file itself, then cuts it to their length: for a
+// file that a new one cannot replace without changing more than the content.
+int RewriteInPlace(const std::string& target, std::span<const ByteSpan> parts, bool regular) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
     }
+    std::uint64_t length = 0;
+    for (ByteSpan part : parts) {
+        length += part.size();
+    }
+    int error = WritePieces(fd, parts);
+    if (error == 0 && regular && (::ftruncate(fd, static_cast<off_t>(length)) != 0 || ::fsync(fd) != 0)) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
+Error CannotOpen(const std::string& path, int code) {
+    return Error{"Cannot open " + FileNameOfPath(path) + ": " + ReasonInWords(code), "", code};
 }
 
 }  // namespace
@@ -179,34 +161,62 @@ bool CDocument::OnNewDocument() {
     pathName.clear();
     title = kUntitled;
     modified = false;
+    onDisk.reset();
     return true;
 }
 
 Result<void> CDocument::OnOpenDocument(const std::string& path) {
-    Result<std::vector<std::uint8_t>> file = ReadWholeFile(path, kMaxDocumentBytes);
-    Result<void> loaded = file ? Load(*file) : Error{"cannot open " + path + ": " + file.error().message};
-    if (!loaded) {
+    Result<InputFile> file = InputFile::Open(path);
+    if (!file) {
+        return CannotOpen(path, file.error().code);
+    }
+    if (file->Size() > kMaxDocumentBytes) {
+        return CannotOpen(path, EFBIG);
+    }
+    if (Result<void> loaded = Load(*file); !loaded) {
+        if (loaded.error().code != 0) {
+            return CannotOpen(path, loaded.error().code);
+        }
         OnNewDocument();
         return loaded;
     }
     SetPathName(path);
     modified = false;
+    onDisk = file->Identity();
     return {};
 }
 
 Result<void> CDocument::SaveFile(const std::string& path, std::span<const ByteSpan> parts) {
-    struct stat info {};
-    int error = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (error == 0) {
-        RemoveAbandonedTemporaryFiles(path);
-        error = TemporaryFile(path).CommitAs(parts, path);
+    const std::string target = ResolveLinks(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    int error = 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        error = EISDIR;
+    } else if (exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1)) {
+        // Another name shares the file, or it is no regular file: a new file would part them.
+        error = RewriteInPlace(target, parts, S_ISREG(old.st_mode));
+    } else {
+        error = Replace(target, parts, exists ? &old : nullptr);
+        if (error == kRewriteInPlace) {
+            error = RewriteInPlace(target, parts, true);
+        }
     }
     if (error != 0) {
-        return Error{"cannot write " + path + ": " + std::strerror(error)};
+        return Error{"Cannot save " + FileNameOfPath(path) + ": " + ReasonInWords(error), "", error};
     }
     SetPathName(path);
     modified = false;
+    onDisk = IdentityOf(target);
     return {};
+}
+
+bool CDocument::ChangedOnDisk() const {
+    if (pathName.empty() || !onDisk) {
+        return false;
+    }
+    std::optional<FileIdentity> now = IdentityOf(pathName);
+    return now && *now != *onDisk;
 }
 
 }  // namespace platform

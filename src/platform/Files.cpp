@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -41,6 +42,76 @@ std::string FileNameOfPath(const std::string& path) {
 
 Error SystemError(int code) {
     return {std::strerror(code), "", code};
+}
+
+std::string ReasonInWords(int code) {
+    switch (code) {
+    case ENOENT: return "no such file";
+    case ENOTDIR: return "no such folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EISDIR: return "it is a folder";
+    case ENOSPC: return "the disk is full";
+    case EDQUOT: return "the disk quota is used up";
+    case EROFS: return "the disk is read-only";
+    case EFBIG: return "the file is too large";
+    case EIO: return "the disk could not be read or written";
+    case ENOMEM: return "there is not enough memory";
+    case ENAMETOOLONG: return "the name is too long";
+    case ELOOP: return "too many symbolic links";
+    default: {
+        std::string words = std::strerror(code);
+        if (!words.empty()) {
+            words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
+        }
+        return words;
+    }
+    }
+}
+
+std::string ResolveLinks(const std::string& path) {
+    std::string resolved = path;
+    // As many links as the system itself follows.
+    for (int followed = 0; followed < 40; ++followed) {
+        struct stat info {};
+        if (::lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return resolved;
+        }
+        std::vector<char> target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
+        const ssize_t length = ::readlink(resolved.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) {
+            return resolved;
+        }
+        std::string next(target.data(), static_cast<std::size_t>(length));
+        if (next.empty()) {
+            return resolved;
+        }
+        if (next.front() != '/') {
+            // Relative to the folder that holds the link.
+            const auto slash = resolved.find_last_of('/');
+            next = (slash == std::string::npos ? std::string() : resolved.substr(0, slash + 1)) + next;
+        }
+        resolved = next;
+    }
+    return resolved;
+}
+
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtim.tv_sec),
+            static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return IdentityFrom(info);
 }
 
 Error FileError(const std::string& action, const std::string& path, const Error& reason) {
@@ -101,6 +172,43 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::ui
     } catch (const std::bad_alloc&) {
         return SystemError(ENOMEM);
     }
+}
+
+Result<InputFile> InputFile::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return SystemError(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return SystemError(error);
+    }
+    return InputFile(fd, IdentityFrom(info));
+}
+
+InputFile::InputFile(InputFile&& other) noexcept : fd(std::exchange(other.fd, -1)), identity(other.identity) {}
+
+InputFile::~InputFile() {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+Result<void> InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    while (!out.empty()) {
+        const ssize_t got = ::pread(fd, out.data(), out.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return SystemError(got < 0 ? errno : EIO);
+        }
+        out = out.subspan(static_cast<std::size_t>(got));
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return {};
 }
 
 Result<void> WriteAll(int fd, ByteSpan bytes) {

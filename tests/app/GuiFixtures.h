@@ -34,6 +34,10 @@ public:
             saveQuestions.append(title);
             return saveAnswer;
         };
+        app.askToOverwrite = [this](const QString& title) {
+            overwriteQuestions.append(title);
+            return overwriteAnswer;
+        };
         app.promptOpenFile = [this] { return openAnswer; };
         app.promptSaveFile = [this](const QString& proposed) {
             proposedNames.append(proposed);
@@ -80,6 +84,8 @@ public:
     CPDBApp app;
     CPDBApp::SaveAnswer saveAnswer = CPDBApp::SaveAnswer::Discard;
     QStringList saveQuestions;
+    bool overwriteAnswer = false;
+    QStringList overwriteQuestions;
     QString openAnswer;
     QString saveAsAnswer;
     QString importAnswer;

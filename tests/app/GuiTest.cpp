@@ -575,6 +575,40 @@ private slots:
         QCOMPARE(WithDefaultExtension("/a/b.c"), QStringLiteral("/a/b.c"));
     }
 
+    // Another program's changes to the open database are not saved over
+    // without asking; a file that cannot be opened leaves the database open.
+    void changesMadeElsewhereAreNotLostAndFailedOpensKeepTheDatabase() {
+        const QString path = WriteDatabase(Path("Tiny.pdb"), {TestMap("Paris", 10)});
+        Harness h;
+        QVERIFY(h.Start({path}));
+        mapdb::CPDBDoc& doc = h.app.GetDocument();
+        doc.RenameMap(0, "Mine");
+        doc.SetModifiedFlag(true);
+        QVERIFY(h.app.OnFileSave());
+        QVERIFY(h.overwriteQuestions.isEmpty());
+
+        WriteDatabase(path, {TestMap("Paris", 10), TestMap("Lyon", 20)});
+        doc.SetModifiedFlag(true);
+        h.overwriteAnswer = false;
+        QVERIFY(!h.app.OnFileSave());
+        QCOMPARE(h.overwriteQuestions, (QStringList{"Tiny.pdb"}));
+        QVERIFY(doc.IsModified());
+        mapdb::CPDBDoc onDisk;
+        QVERIFY(onDisk.OnOpenDocument(path.toStdString()));
+        QCOMPARE(onDisk.GetMapCount(), 2);
+        h.overwriteAnswer = true;
+        QVERIFY(h.app.OnFileSave());
+        QVERIFY(onDisk.OnOpenDocument(path.toStdString()));
+        QCOMPARE(onDisk.GetMapCount(), 1);
+
+        h.dialogs.clear();
+        QVERIFY(!h.app.OpenDocumentFile(Path("Missing.pdb")));
+        QCOMPARE(ListedNames(h.app), (QStringList{"Mine"}));
+        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Tiny.pdb - Navrello Plandrel"));
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QVERIFY(h.dialogs[0].texts.contains("Cannot open Missing.pdb: no such file"));
+    }
+
     void recentFilesKeepFourAcrossRuns() {
         QStringList paths;
         for (const char* name : {"A.pdb", "B.pdb", "C.pdb", "D.pdb", "E.pdb"}) {

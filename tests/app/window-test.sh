@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Starts the real desktop application under a virtual display with a database
+# Starts the real desktop application on a virtual display with a database
 # and checks, from outside the process, its window's title and first size.
 set -euo pipefail
 gui=$1
 cli=$2
+with_display="$(dirname "$0")/../../scripts/with-display"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -11,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 "$cli" new "$work/Europe.pdb"
 
 export XDG_CONFIG_HOME="$work/config"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+"$with_display" bash -c '
   "$1" "$2" &
   pid=$!
   info=

@@ -79,6 +79,21 @@ TEST_F(MapCommandsTest, AFailedAddSavesNothing) {
     EXPECT_EQ(RunCli({"add", db, folder / "Valley.bmp", "--depth", "3"}, folder).status, 2);
 }
 
+// Commands started together on one database each find the others' maps.
+TEST_F(MapCommandsTest, CommandsStartedTogetherLoseNothing) {
+    constexpr int kCommands = 8;
+    std::string line;
+    for (int i = 0; i < kCommands; ++i) {
+        const std::string picture = folder / ("Sheet" + std::to_string(i) + ".bmp");
+        WriteIndexedBmp(picture, 64, 48, 1, GreyPalette(1), [i](int x, int y) { return (x + y + i) % 2; });
+        line += testing_support::ShellQuote(std::getenv("PLANDREL_CLI")) + " add " + testing_support::ShellQuote(db) +
+                " " + testing_support::ShellQuote(picture) + " --top-left 1,1 --bottom-right 0,2 >/dev/null & ";
+    }
+    line += "wait";
+    ASSERT_EQ(testing_support::RunShell(line, folder).status, 0);
+    EXPECT_EQ(List(db, folder)["maps"].size(), std::size_t{kCommands});
+}
+
 TEST_F(MapCommandsTest, EditsFindMapsByNameOrIndex) {
     ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
     EXPECT_EQ(RunCli({"set-corner", db, "Valley", "top-left-lat", "48.85"}, folder).status, 0);

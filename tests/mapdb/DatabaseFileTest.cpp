@@ -168,18 +168,22 @@ TEST_F(DatabaseFileTest, TrailingBytesJoinTheLastMapAndAreDroppedOnSave) {
     EXPECT_EQ(SaveAs("Tiny.pdb").size(), 136u);
 }
 
-TEST_F(DatabaseFileTest, ApplicationInfoBlockIsSkippedButItsOffsetKept) {
+// The program never writes application-info or sort-info blocks, so it
+// never claims one: a foreign database's blocks are skipped and dropped.
+TEST_F(DatabaseFileTest, InfoBlocksAreSkippedAndTheirOffsetsNotKept) {
     doc.AddMap(DotMap(), RecordEntry{});
     auto bytes = SaveAs("Tiny.pdb");
-    // Put a 6-byte block between the two zero bytes and the record.
-    bytes.insert(bytes.begin() + 88, {9, 9, 9, 9, 9, 9});
+    // Put two 6-byte blocks between the two zero bytes and the record.
+    bytes.insert(bytes.begin() + 88, {9, 9, 9, 9, 9, 9, 8, 8, 8, 8, 8, 8});
     platform::WriteBE32(bytes.data() + 52, 88);
-    platform::WriteBE32(bytes.data() + 78, 94);
+    platform::WriteBE32(bytes.data() + 56, 94);
+    platform::WriteBE32(bytes.data() + 78, 100);
     ASSERT_TRUE(ReadBytes(bytes));
     EXPECT_EQ(doc.GetMap(0).GetName(), "Dot");
     auto saved = SaveAs("Tiny.pdb");
     EXPECT_EQ(saved.size(), 136u);
-    EXPECT_EQ(platform::ReadBE32(saved.data() + 52), 88u);
+    EXPECT_EQ(platform::ReadBE32(saved.data() + 52), 0u);
+    EXPECT_EQ(platform::ReadBE32(saved.data() + 56), 0u);
 }
 
 TEST_F(DatabaseFileTest, EntriesKeepTheirAttributesAndUniqueIDs) {
@@ -221,6 +225,6 @@ TEST_F(DatabaseFileTest, FailedSaveLeavesOldFileAndDocumentUnchanged) {
     std::filesystem::create_directory(folder / "dir.pdb");
     auto failed = doc.OnSaveDocument(folder / "dir.pdb");
     ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error().message, "cannot write " + folder / "dir.pdb" + ": Is a directory");
+    EXPECT_EQ(failed.error().message, "Cannot save dir.pdb: it is a folder");
     EXPECT_EQ(ReadFileBytes(folder / "Keep.pdb"), old);
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -25,8 +26,12 @@ public:
     }
 
 protected:
-    platform::Result<void> Load(std::span<const std::uint8_t> file) override {
-        text.assign(file.begin(), file.end());
+    platform::Result<void> Load(const platform::InputFile& file) override {
+        std::vector<std::uint8_t> bytes(file.Size());
+        if (auto read = file.ReadAt(0, bytes); !read) {
+            return read;
+        }
+        text.assign(bytes.begin(), bytes.end());
         if (refuse) {
             return platform::Error{"refused"};
         }
@@ -91,9 +96,24 @@ TEST_F(DocumentTest, ARefusedFileLeavesANewUntitledDocument) {
     EXPECT_EQ(refused.error().message, "refused");
     EXPECT_EQ(doc.GetTitle(), "Untitled");
     EXPECT_TRUE(doc.GetPathName().empty());
-    auto missing = doc.OnOpenDocument((folder / "missing.pdb").string());
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error().message, "cannot open " + (folder / "missing.pdb").string() + ": No such file or directory");
+}
+
+TEST_F(DocumentTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
+    TextDocument doc;
+    doc.text = "mine";
+    const auto path = (folder / "mine.pdb").string();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    doc.SetModifiedFlag();
+    std::filesystem::create_directory(folder / "dir.pdb");
+    for (auto [name, message] : {std::pair{"missing.pdb", "Cannot open missing.pdb: no such file"},
+                                 std::pair{"dir.pdb", "Cannot open dir.pdb: it is a folder"}}) {
+        auto failed = doc.OnOpenDocument((folder / name).string());
+        ASSERT_FALSE(failed) << name;
+        EXPECT_EQ(failed.error().message, message);
+        EXPECT_EQ(doc.text, "mine");
+        EXPECT_EQ(doc.GetPathName(), path);
+        EXPECT_TRUE(doc.IsModified());
+    }
 }
 
 TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
@@ -112,7 +132,7 @@ TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
     std::filesystem::create_directory(folder / "dir.pdb");
     auto intoFolder = doc.OnSaveDocument((folder / "dir.pdb").string());
     ASSERT_FALSE(intoFolder);
-    EXPECT_EQ(intoFolder.error().message, "cannot write " + (folder / "dir.pdb").string() + ": Is a directory");
+    EXPECT_EQ(intoFolder.error().message, "Cannot save dir.pdb: it is a folder");
     EXPECT_FALSE(doc.OnSaveDocument((folder / "no" / "such" / "x.pdb").string()));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
     EXPECT_EQ(ReadAll(path), "old");
@@ -132,27 +152,79 @@ TEST(Document, UpdateAllViewsSkipsTheSender) {
     EXPECT_EQ(b.updates, 1);
 }
 
-TEST_F(DocumentTest, ASaveRemovesTemporaryFilesThatKilledSavesLeftButNoOthers) {
+TEST_F(DocumentTest, ASaveRemovesNoFileButTheOneItsOwnKilledSaveLeft) {
     TextDocument doc;
     doc.text = "new";
     auto path = (folder / "a.pdb").string();
     auto make = [&](const std::string& name) { std::ofstream(folder / name) << "partial"; };
-    make(".a.pdb.Ab12Cd");                   // left by a killed save of a.pdb
-    make(".a.pdb.Zz99Yy");                   // the same, but a save in progress holds it
-    make(".a.pdb.toolong");                  // not a temporary name
-    make(".b.pdb.Ab12Cd");                   // another file's
-    make("a.pdb.Ab12Cd");                    // not hidden
-    int held = ::open((folder / ".a.pdb.Zz99Yy").c_str(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const std::set<std::string> others = {".a.pdb.Ab12Cd", ".a.pdb.backup", ".a.pdb.Zz99Yy", "a.pdb.plandrel-saving"};
+    for (const std::string& name : others) {
+        make(name);
+    }
+    make(".a.pdb.plandrel-saving");  // what a save of a.pdb killed while writing leaves
 
     ASSERT_TRUE(doc.OnSaveDocument(path));
-    ::close(held);
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names,
-              (std::set<std::string>{"a.pdb", ".a.pdb.Zz99Yy", ".a.pdb.toolong", ".b.pdb.Ab12Cd", "a.pdb.Ab12Cd"}));
+    std::set<std::string> expected = others;
+    expected.insert("a.pdb");
+    EXPECT_EQ(names, expected);
     EXPECT_EQ(ReadAll(path), "new");
+}
+
+TEST_F(DocumentTest, SavesWriteTheFileTheUserMeansAndKeepWhatTheUserSetOnIt) {
+    namespace fs = std::filesystem;
+    TextDocument doc;
+    doc.text = "new";
+    // A symbolic link stays a link; the file it names gets the database.
+    std::ofstream(folder / "real.pdb") << "old";
+    fs::create_symlink("real.pdb", folder / "link.pdb");
+    ASSERT_TRUE(doc.OnSaveDocument((folder / "link.pdb").string()));
+    EXPECT_TRUE(fs::is_symlink(folder / "link.pdb"));
+    EXPECT_EQ(ReadAll(folder / "real.pdb"), "new");
+    EXPECT_EQ(doc.GetPathName(), (folder / "link.pdb").string());
+
+    // Hard links keep sharing the file; its permissions, owner and group stay.
+    std::ofstream(folder / "one.pdb") << "old";
+    fs::create_hard_link(folder / "one.pdb", folder / "two.pdb");
+    fs::permissions(folder / "one.pdb", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((folder / "one.pdb").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(doc.OnSaveDocument((folder / "one.pdb").string()));
+    EXPECT_EQ(ReadAll(folder / "two.pdb"), "new");
+    EXPECT_TRUE(fs::equivalent(folder / "one.pdb", folder / "two.pdb"));
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "one.pdb").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+        // The same for a file of its own, which the save replaces.
+        std::ofstream(folder / "theirs.pdb") << "old";
+        ASSERT_EQ(::chown((folder / "theirs.pdb").c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(doc.OnSaveDocument((folder / "theirs.pdb").string()));
+        ASSERT_EQ(::stat((folder / "theirs.pdb").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+        EXPECT_EQ(ReadAll(folder / "theirs.pdb"), "new");
+    }
+}
+
+TEST_F(DocumentTest, TellsWhenAnotherProgramChangedItsFile) {
+    TextDocument doc;
+    doc.text = "mine";
+    const auto path = (folder / "a.pdb").string();
+    EXPECT_FALSE(doc.ChangedOnDisk());  // no file yet
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.ChangedOnDisk());
+    std::ofstream(path, std::ios::app) << " and theirs";
+    EXPECT_TRUE(doc.ChangedOnDisk());
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.ChangedOnDisk());
+    std::filesystem::remove(path);
+    EXPECT_FALSE(doc.ChangedOnDisk());  // saving would only make it again
 }
