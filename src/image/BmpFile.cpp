@@ -28,7 +28,7 @@ constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::array<std::uint32_t, 5> kInfoHeaderSizes = {40, 52, 56, 108, 124};
 constexpr std::size_t kMaskBytes = 12;
 Error Refused() {
-    return Error{"This is not a Windows bitmap this program can read, or it is damaged."};
+    return Error{"not a Windows bitmap this program can read, or a damaged one"};
 }
 
 // Where the parts of one picture lie in its file, as its headers say.
@@ -288,7 +288,7 @@ Result<DibBlock> LoadBmpFile(const std::string& name) {
 
 Result<void> SaveBmpFile(const std::string& name, const DibBlock& block) {
     if (block.size() < kInfoHeaderSize) {
-        return Error{"There is no picture to write."};
+        return Error{"there is no picture to write"};
     }
     BitmapInfoHeader info = BitmapInfoHeader::Read(block);
     std::uint64_t pixelOffset = DibPixelOffset(block);
@@ -300,7 +300,7 @@ Result<void> SaveBmpFile(const std::string& name, const DibBlock& block) {
     }
     std::uint64_t blockBytes = pixelOffset + pixelBytes;
     if (blockBytes > block.size() || blockBytes > kMaxDibBytes) {
-        return Error{"The picture does not hold what its header describes."};
+        return Error{"the picture does not hold what its header describes"};
     }
     BitmapFileHeader header;
     header.bfSize = static_cast<std::uint32_t>(kFileHeaderSize + blockBytes);

@@ -31,7 +31,7 @@ Result<void> CBmpImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
 Result<void> CBmpImageImpl::WriteImage(const std::string& fileName) {
     const std::string& name = UseName(fileName);
     if (!imageDib) {
-        return Error{"There is no picture to write."};
+        return Error{"there is no picture to write"};
     }
     if (!imagePalette) {
         // Without a palette object the table still holds its own colours.

@@ -94,17 +94,20 @@ std::size_t DibPixelOffset(const DibBlock& block) {
     return std::size_t{header.biSize} + std::size_t{4} * DibColorCount(block);
 }
 
-Result<DibBlock> NewDib(int bitsPerPixel, int width, int height) {
+Result<DibBlock> NewDib(int bitsPerPixel, int width, int height, int colors) {
     if (!IsDibDepth(bitsPerPixel) || width <= 0 || height <= 0) {
-        return Error{"A picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels at " +
-                     std::to_string(bitsPerPixel) + " bits cannot be made."};
+        return Error{"a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels at " +
+                     std::to_string(bitsPerPixel) + " bits cannot be made"};
     }
     std::uint64_t rowBytes = DibRowBytes(static_cast<std::uint32_t>(bitsPerPixel), static_cast<std::uint32_t>(width));
     std::uint64_t pixelBytes = rowBytes * static_cast<std::uint64_t>(height);
     std::uint32_t entries = NewTableEntries(bitsPerPixel);
+    if (colors > 0) {
+        entries = std::min(entries, static_cast<std::uint32_t>(colors));
+    }
     std::uint64_t total = kInfoHeaderSize + std::uint64_t{4} * entries + pixelBytes;
     if (total > kMaxDibBytes) {
-        return Error{"The picture is too large: more than 2 GiB."};
+        return Error{"the picture is too large: more than 2 GiB"};
     }
     DibBlock block(static_cast<std::size_t>(total), 0);
     BitmapInfoHeader header;

@@ -99,8 +99,10 @@ std::size_t DibPixelOffset(const DibBlock& block);
 std::uint64_t DibRowBytes(std::uint32_t bitsPerPixel, std::uint32_t width);
 // True for the depths a block can have: 1, 2, 4, 8, 16, 24 and 32 bits per pixel.
 bool IsDibDepth(int bitsPerPixel);
-// A new zero-filled block; an error when the sizes are out of range.
-Result<DibBlock> NewDib(int bitsPerPixel, int width, int height);
+// A new zero-filled block; an error when the sizes are out of range. A block
+// of 8 bits or fewer has a table of `colors` entries (1 to 2^bitsPerPixel;
+// all of them when not given).
+Result<DibBlock> NewDib(int bitsPerPixel, int width, int height, int colors = -1);
 // The colours of the block's colour table; empty without a table.
 CImagePalette PaletteFromDib(const DibBlock& block);
 // Mode 1: index form; other modes: colours from the palette (the default palette when none).

@@ -16,7 +16,7 @@ constexpr std::array<int, kPassCount> kPassStart{0, 4, 2, 1};
 constexpr std::array<int, kPassCount> kPassStep{8, 8, 4, 2};
 
 Error DataEnded() {
-    return Error{"The GIF picture's data end before its end code."};
+    return Error{"damaged GIF: the image data end before their end code"};
 }
 
 }  // namespace
@@ -100,7 +100,7 @@ Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCur
             codeStream.insert(codeStream.end(), block.begin(), block.end());
         }
     } catch (const std::bad_alloc&) {
-        return Error{"There is not enough memory to read the GIF picture."};
+        return Error{"there is not enough memory to read the GIF picture"};
     }
     return DecodeCodes(minimumCodeSize, codeStream, rows, badCodes);
 }
@@ -109,7 +109,7 @@ Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::u
                                      int& badCodes) {
     badCodes = 0;
     if (minimumCodeSize < 2 || minimumCodeSize > 9) {
-        return Error{"The GIF picture's minimum code size " + std::to_string(minimumCodeSize) + " is not 2 to 9."};
+        return Error{"damaged GIF: the minimum code size " + std::to_string(minimumCodeSize) + " is not 2 to 9"};
     }
     const int clearCode = 1 << minimumCodeSize;
     const int endCode = clearCode + 1;
@@ -218,7 +218,7 @@ Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::u
             case Emitted::kPictureFull:
                 return {};
             case Emitted::kLoopedString:
-                return Error{"The GIF picture's data are damaged: a code stands for a string longer than the table."};
+                return Error{"damaged GIF: a code stands for a string longer than the table"};
             }
         }
         if (nextFree < codeLimit) {

@@ -98,11 +98,11 @@ Result<void> ReadFirstImage(ByteReader& source, CImagePalette table, CImageImpl&
     const int width = descriptor.width;
     const int height = descriptor.height;
     if (!GifPictureSizeAllowed(width, height, source.Remaining())) {
-        return Error{"The GIF picture is too large."};
+        return Error{"the GIF picture is too large"};
     }
     if (image.Create(width, height, 8, -1) == 0) {
-        return Error{"A GIF picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                     " pixels cannot be made."};
+        return Error{"a GIF picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels cannot be made"};
     }
     if (!table.Empty()) {
         image.SetPaletteObject(std::make_unique<CImagePalette>(BuildGifPalette(table, image.imageTransparent)));
@@ -150,7 +150,7 @@ bool GifPictureSizeAllowed(int width, int height, std::size_t dataBytes) {
 Result<void> ReadGif(std::span<const std::uint8_t> file, CImageImpl& image) {
     // Only "GIF8" is tested: both versions, 87a and 89a, are read alike.
     if (file.size() < kHeaderSize || std::memcmp(file.data(), "GIF8", 4) != 0) {
-        return Error{"This is not a GIF file."};
+        return Error{"not a GIF file"};
     }
     image.imageTransparent = -1;
     ByteReader source(file, platform::Endian::kLittle);

@@ -60,7 +60,7 @@ Result<std::vector<std::uint8_t>> WriteGifStream(const CImageImpl& image) {
         return Error{kGifTooDeepMessage};
     }
     if (!RowsInsideBlock(image)) {
-        return Error{"There is no picture to write."};
+        return Error{"there is no picture to write"};
     }
     const int width = image.imageWidth;
     const int height = image.imageHeight;

@@ -101,7 +101,7 @@ bool CImageImpl::IsInside(int x, int y) const {
     return x >= 0 && x < imageWidth && y >= 0 && y < imageHeight;
 }
 
-int CImageImpl::Create(int width, int height, int bitsPerPixel, int flags) {
+int CImageImpl::Create(int width, int height, int bitsPerPixel, int flags, int colors) {
     imageWidth = width;
     imageHeight = height;
     imageBitCount = bitsPerPixel;
@@ -109,7 +109,7 @@ int CImageImpl::Create(int width, int height, int bitsPerPixel, int flags) {
     imageDib.reset();
     imagePalette.reset();
     imageBits = nullptr;
-    Result<DibBlock> block = NewDib(bitsPerPixel, width, height);
+    Result<DibBlock> block = NewDib(bitsPerPixel, width, height, colors);
     if (!block) {
         // No picture: nothing may look inside.
         imageWidth = imageHeight = imageBitCount = imageRowBytes = 0;
@@ -217,11 +217,11 @@ Result<void> CImageImpl::ReadImage(const std::string& fileName) {
 }
 
 Result<void> CImageImpl::ReadImageBytes(std::span<const std::uint8_t>) {
-    return Error{"A picture of no file format cannot be read."};
+    return Error{"a picture of no file format cannot be read"};
 }
 
 Result<void> CImageImpl::WriteImage(const std::string&) {
-    return Error{"A picture of no file format cannot be written."};
+    return Error{"a picture of no file format cannot be written"};
 }
 
 int CImageImpl::SetPaletteObject(std::unique_ptr<CImagePalette> palette) {

@@ -20,8 +20,9 @@ public:
     virtual ~CImageImpl() = default;
 
     virtual bool IsInside(int x, int y) const;
-    // Returns imageRowBytes of the new picture, or 0.
-    virtual int Create(int width, int height, int bitsPerPixel, int flags);
+    // Returns imageRowBytes of the new picture, or 0. A picture of 8 bits or
+    // fewer has a colour table of `colors` entries (all its depth allows when not given).
+    virtual int Create(int width, int height, int bitsPerPixel, int flags, int colors = -1);
     virtual int GetPixelIndex(int x, int y) const;
     virtual int GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
     virtual int SetPixelIndex(int x, int y, int value);

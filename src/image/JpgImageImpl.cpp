@@ -2,6 +2,7 @@
 
 #include <array>
 #include <csetjmp>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -51,9 +52,14 @@ void JpegEmitMessage(j_common_ptr cinfo, int level) {
     }
 }
 
-// What went wrong, in the library's words when it said something.
+// What went wrong, with the library's own words when it said something.
 Error LibraryError(const JpegErrorManager& manager, const std::string& what) {
-    return Error{manager.message[0] != '\0' ? what + ": " + manager.message + "." : what + "."};
+    if (manager.message[0] == '\0') {
+        return Error{what};
+    }
+    std::string words = manager.message;
+    words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
+    return Error{what + " (" + words + ")"};
 }
 
 jpeg_error_mgr* InitErrorManager(JpegErrorManager& manager) {
@@ -192,29 +198,29 @@ Result<void> DecodeJpeg(CImageImpl& image, std::span<const std::uint8_t> file) {
     cinfo.err = InitErrorManager(errors);
     DecompressGuard guard{&cinfo};
     if (file.empty() || !ReadHeaderStage(&cinfo, &errors, file.data(), file.size())) {
-        return LibraryError(errors, "This is not a JPEG file");
+        return LibraryError(errors, "not a JPEG file");
     }
     std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
     if (!PictureSizeAllowed(cinfo.image_width, cinfo.image_height) ||
         !CodedDataCanDescribe(pixels, file.size(), kMaxPixelsPerJpegByte)) {
-        return Error{"The JPEG picture is too large."};
+        return Error{"the JPEG picture is too large"};
     }
     bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     if (!grey) {
         // Only streams the library turns into RGB give a colour map of red,
         // green and blue; CMYK and unknown colour spaces are refused.
         if (cinfo.out_color_space != JCS_RGB) {
-            return Error{"Only grey and RGB colour JPEG pictures can be read."};
+            return Error{"only grey and RGB colour JPEG pictures can be read"};
         }
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = 128;
     }
     if (!StartDecompressStage(&cinfo, &errors) || cinfo.output_components != 1) {
-        return LibraryError(errors, "The JPEG picture cannot be decoded");
+        return LibraryError(errors, "damaged JPEG");
     }
     if (image.Create(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), 8, -1) == 0 ||
         image.imageBits == nullptr || static_cast<JDIMENSION>(image.imageRowBytes) < cinfo.output_width) {
-        return Error{"The JPEG picture is too large."};
+        return Error{"the JPEG picture is too large"};
     }
     if (grey) {
         image.SetGreyRamp(256);
@@ -222,7 +228,7 @@ Result<void> DecodeJpeg(CImageImpl& image, std::span<const std::uint8_t> file) {
         image.SetPaletteRGB(cinfo.actual_number_of_colors, cinfo.colormap[0], cinfo.colormap[1], cinfo.colormap[2]);
     }
     if (!ReadRowsStage(&cinfo, &errors, image.imageBits, static_cast<std::size_t>(image.imageRowBytes))) {
-        return LibraryError(errors, "The JPEG picture is damaged");
+        return LibraryError(errors, "damaged JPEG");
     }
     return {};
 }
@@ -240,7 +246,7 @@ Result<void> CJpgImageImpl::WriteImage(const std::string& fileName) {
     if (!HasPicture() || imageBits == nullptr || imageWidth < 1 || imageHeight < 1 ||
         imageWidth > JPEG_MAX_DIMENSION || imageHeight > JPEG_MAX_DIMENSION ||
         (imageBitCount != 8 && imageBitCount != 24) || imageRowBytes < imageWidth * (imageBitCount / 8)) {
-        return Error{"Only pictures of 8 or 24 bits per pixel can be written as JPEG."};
+        return Error{"only pictures of 8 or 24 bits per pixel can be written as JPEG"};
     }
     std::array<std::uint8_t, 768> indexColours{};
     if (imageBitCount == 8) {
@@ -270,13 +276,13 @@ Result<void> CJpgImageImpl::WriteImage(const std::string& fileName) {
     cinfo.err = InitErrorManager(errors);
     CompressGuard guard{&cinfo};
     if (!CreateCompressStage(&cinfo, &errors)) {
-        return LibraryError(errors, "The JPEG picture cannot be encoded");
+        return LibraryError(errors, "the JPEG picture cannot be encoded");
     }
     unsigned char* encoded = nullptr;
     unsigned long encodedSize = 0;
     const bool done = WriteStage(&cinfo, &errors, &encoded, &encodedSize, &source, scanline.data());
     Result<void> written = done ? platform::WriteWholeFile(name, {{encoded, encodedSize}})
-                                : LibraryError(errors, "The JPEG picture cannot be encoded");
+                                : LibraryError(errors, "the JPEG picture cannot be encoded");
     std::free(encoded);
     return written;
 }

@@ -1,12 +1,16 @@
 #include "Picture.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 #include <strings.h>
 
 #include "BmpImageImpl.h"
 #include "GifImageImpl.h"
 #include "JpgImageImpl.h"
 #include "PngImageImpl.h"
+#include "PictureLimits.h"
+#include "platform/Files.h"
 
 namespace image {
 
@@ -18,16 +22,31 @@ struct ExtensionRow {
 };
 
 // Sorted by text, for the bisection below.
-constexpr std::array<ExtensionRow, 5> kExtensions = {{
+constexpr std::array<ExtensionRow, 8> kExtensions = {{
     {"BMP", IMAGE_BMP},
     {"GIF", IMAGE_GIF},
+    {"JFIF", IMAGE_JPG},
+    {"JPE", IMAGE_JPG},
+    {"JPEG", IMAGE_JPG},
     {"JPG", IMAGE_JPG},
     {"PNG", IMAGE_PNG},
     {"XPM", IMAGE_XPM},
 }};
 
-Error UnknownType(const std::string& name) {
-    return Error{name + " is not a picture of a kind this program knows (.bmp, .gif, .jpg or .png)."};
+// The first bytes of each format's files.
+struct Signature {
+    std::string_view bytes;
+    int type;
+};
+constexpr std::array<Signature, 4> kSignatures = {{
+    {"BM", IMAGE_BMP},
+    {"GIF8", IMAGE_GIF},
+    {"\xFF\xD8\xFF", IMAGE_JPG},
+    {"\x89PNG\r\n\x1A\n", IMAGE_PNG},
+}};
+
+Error UnknownType() {
+    return Error{"not a picture of a kind this program knows (.bmp, .gif, .jpg or .png)"};
 }
 
 }  // namespace
@@ -61,6 +80,17 @@ int TypeFromExtension(const std::string& extension) {
     return IMAGE_UNKNOWN;
 }
 
+int TypeFromContent(std::span<const std::uint8_t> file) {
+    for (const Signature& signature : kSignatures) {
+        if (file.size() >= signature.bytes.size() &&
+            std::equal(signature.bytes.begin(), signature.bytes.end(), file.begin(),
+                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
+            return signature.type;
+        }
+    }
+    return IMAGE_UNKNOWN;
+}
+
 int CPicture::CreateImpl(const std::string& name, int& type) {
     pictureImpl.reset();
     switch (type) {
@@ -82,23 +112,30 @@ int CPicture::CreateImpl(const std::string& name, int& type) {
 }
 
 Result<void> CPicture::Load(const std::string& name, int type) {
-    int oldType = pictureType;
     pictureName = name;
-    if (type == IMAGE_UNKNOWN) {
-        type = TypeFromExtension(FindExtension(name));
+    Result<std::vector<std::uint8_t>> file = platform::ReadWholeFile(name, kMaxPictureFileBytes);
+    if (!file) {
+        return Error{platform::ReasonInWords(file.error().code), "", file.error().code};
     }
-    pictureType = type;
-    if (!pictureImpl || type != oldType) {
+    if (type == IMAGE_UNKNOWN) {
+        type = TypeFromContent(*file);
+    }
+    // Bytes that begin like no format's may still be a bare device-independent bitmap.
+    if (type == IMAGE_UNKNOWN && TypeFromExtension(FindExtension(name)) == IMAGE_BMP) {
+        type = IMAGE_BMP;
+    }
+    if (!pictureImpl || type != pictureType) {
+        pictureType = type;
         if (CreateImpl(pictureName, type) == 0) {
-            return UnknownType(name);
+            return Error{"not a picture"};
         }
     }
-    return pictureImpl->ReadImage(pictureName);
+    return pictureImpl->ReadImageBytes(*file);
 }
 
 Result<void> CPicture::Save(const std::string& name, int type) {
     if (!pictureImpl) {
-        return Error{"There is no picture to write."};
+        return Error{"there is no picture to write"};
     }
     int oldType = pictureType;
     pictureName = name;
@@ -112,7 +149,7 @@ Result<void> CPicture::Save(const std::string& name, int type) {
             // Nothing can be made for the type: the picture stays as it was.
             pictureImpl = std::move(old);
             pictureType = oldType;
-            return UnknownType(name);
+            return UnknownType();
         }
         pictureImpl->TakeOver(old.get());
     }

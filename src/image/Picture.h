@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "ImageImpl.h"
@@ -18,6 +19,8 @@ constexpr int IMAGE_PNG = 4;
 std::string FindExtension(const std::string& path);
 // The type code of an extension, compared without regard to case; IMAGE_UNKNOWN otherwise.
 int TypeFromExtension(const std::string& extension);
+// The type code of a file's first bytes; IMAGE_UNKNOWN when they are no format's.
+int TypeFromContent(std::span<const std::uint8_t> file);
 
 // A picture as callers see it: its type, its file name and its implementation,
 // chosen by the file's extension.
@@ -28,7 +31,9 @@ public:
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    // Reads the picture of the file `name`, its format given by `type` or by the name's extension.
+    // Reads the picture of the file `name`, its format given by `type` or by
+    // the file's first bytes (a bare device-independent bitmap by its name).
+    // An error gives the reason: "no such file", "not a picture", "damaged GIF: ...".
     Result<void> Load(const std::string& name, int type = IMAGE_UNKNOWN);
     // Writes the picture as the file `name` in the format of `type` or of the name's extension.
     Result<void> Save(const std::string& name, int type = IMAGE_UNKNOWN);

@@ -201,7 +201,7 @@ bool WriteStage(png_structp png, png_infop info, std::vector<std::uint8_t>* out,
 // with alpha composited against the background (31, 127, 255). The PNG colour
 // type becomes imageFlags; giving the picture a palette sets bits 0 and 1.
 Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
-    const Error damaged{"This is not a PNG file this program can read, or it is damaged."};
+    const Error damaged{"not a PNG file this program can read, or a damaged one"};
     ReadStructs structs;
     structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr,
                                            PngMalloc, PngFree);
@@ -225,7 +225,7 @@ Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
     int bitDepth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
     if (!PictureSizeAllowed(width, height) || !DataCanHoldPixels(png, info, file.size())) {
-        return Error{"The PNG picture is too large."};
+        return Error{"the PNG picture is too large"};
     }
     bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
     bool colour = !palette && (colourType & PNG_COLOR_MASK_COLOR) != 0;
@@ -251,7 +251,7 @@ Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
     }
     if (image.Create(static_cast<int>(width), static_cast<int>(height), colour ? 24 : 8, colourType) == 0 ||
         image.imageBits == nullptr || static_cast<std::size_t>(image.imageRowBytes) < rowBytes) {
-        return Error{"The PNG picture is too large."};
+        return Error{"the PNG picture is too large"};
     }
     if (!triples.empty()) {
         image.SetPaletteTriples(entryCount, triples.data());
@@ -282,7 +282,7 @@ Result<void> CPngImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
 // dropped: the rows hold no alpha (the reader composited it away).
 Result<void> CPngImageImpl::WriteImage(const std::string& fileName) {
     const std::string& name = UseName(fileName);
-    const Error unwritable{"Only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG."};
+    const Error unwritable{"only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG"};
     if (!HasPicture() || imageBits == nullptr || imageWidth < 1 || imageHeight < 1 ||
         static_cast<std::int64_t>(imageRowBytes) * 8 < static_cast<std::int64_t>(imageWidth) * imageBitCount) {
         return unwritable;
@@ -324,7 +324,7 @@ Result<void> CPngImageImpl::WriteImage(const std::string& fileName) {
         return unwritable;
     }
 
-    const Error failed{"The PNG picture cannot be encoded."};
+    const Error failed{"the PNG picture cannot be encoded"};
     WriteStructs structs;
     structs.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
     if (structs.png == nullptr) {
