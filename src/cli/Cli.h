@@ -37,7 +37,8 @@ void RegisterDatabaseCommands(CLI::App& app);
 void RegisterMapCommands(CLI::App& app);
 void RegisterImportCommand(CLI::App& app);
 
-// The map a selector names: "#N" for the map at index N, otherwise the one map of that name.
+// The map a selector names: "#N" for the map at index N, otherwise the one map
+// of that name (given in UTF-8, compared in Latin-1).
 std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector);
 // plandrel convert IN OUT
 void RegisterImageCommands(CLI::App& app);

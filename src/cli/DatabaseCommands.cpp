@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Cli.h"
+#include "platform/Latin1.h"
 #include "view/MapDisplay.h"
 
 namespace cli {
@@ -45,8 +46,10 @@ std::string FourChars(const std::array<char, 4>& chars) {
     return std::string(chars.begin(), chars.end());
 }
 
+// The header's name, shown in UTF-8 like the maps' names.
 std::string HeaderName(const mapdb::DatabaseHeader& header) {
-    return std::string(header.name.data(), strnlen(header.name.data(), header.name.size()));
+    return platform::Latin1ToUtf8(
+        std::string_view(header.name.data(), strnlen(header.name.data(), header.name.size())));
 }
 
 std::uint32_t UniqueID(const mapdb::RecordEntry& entry) {
@@ -58,7 +61,7 @@ nlohmann::ordered_json MapAsJson(const mapdb::CPDBDoc& doc, std::size_t i) {
     const mapdb::RecordEntry& entry = doc.GetEntry(i);
     return {
         {"index", i},
-        {"name", map.GetName()},
+        {"name", platform::Latin1ToUtf8(map.GetName())},
         {"width", map.width},
         {"height", map.height},
         {"rowBytes", map.rowBytes},
@@ -107,8 +110,8 @@ std::string FlagsText(const mapdb::MapRecord& map) {
 void PrintText(const mapdb::CPDBDoc& doc) {
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
         const mapdb::MapRecord& map = doc.GetMap(i);
-        std::cout << i << '\t' << map.GetName() << '\t' << map.width << 'x' << map.height << '\t'
-                  << view::DepthText(map.pixelSize) << '\t' << FlagsText(map) << '\t'
+        std::cout << i << '\t' << platform::Latin1ToUtf8(map.GetName()) << '\t' << map.width << 'x' << map.height
+                  << '\t' << view::DepthText(map.pixelSize) << '\t' << FlagsText(map) << '\t'
                   << view::FormatFloat(view::MemoryKB(map)) << '\t' << view::FormatDegrees(map.topLeftLat) << '\t'
                   << view::FormatDegrees(map.topLeftLon) << '\t' << view::FormatDegrees(map.bottomRightLat) << '\t'
                   << view::FormatDegrees(map.bottomRightLon) << '\t' << (doc.GetEntry(i).attributes & 15) << '\n';

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "platform/Latin1.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
 
@@ -51,8 +52,9 @@ view::ImportAnswers OptionAnswers(const AddArguments& args, bool& askedForCorner
 }
 
 void PrintAdded(const view::ImportedMap& map) {
-    std::cout << map.name << '\t' << map.width << 'x' << map.height << '\t' << view::DepthText(map.pixelSize)
-              << '\t' << view::FormatFloat(static_cast<float>(map.recordSize * (1.0 / 1024))) << '\t'
+    std::cout << platform::Latin1ToUtf8(map.name) << '\t' << map.width << 'x' << map.height << '\t'
+              << view::DepthText(map.pixelSize) << '\t'
+              << view::FormatFloat(static_cast<float>(map.recordSize * (1.0 / 1024))) << '\t'
               << map.category << '\n';
 }
 

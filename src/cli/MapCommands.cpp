@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "platform/Latin1.h"
 #include "view/MapDisplay.h"
 #include "view/RecordCheck.h"
 #include "view/SingleMapOutput.h"
@@ -26,9 +27,11 @@ std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector) {
         }
         return index;
     }
+    // Names are stored in Latin-1; the selector comes in UTF-8.
+    const std::string name = platform::Utf8ToLatin1(selector);
     std::optional<std::size_t> found;
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
-        if (doc.GetMap(i).GetName() == selector) {
+        if (doc.GetMap(i).GetName() == name) {
             if (found) {
                 throw CommandError("several maps are named " + selector + "; name one by its index, #" +
                                    std::to_string(*found) + " or #" + std::to_string(i));
@@ -83,14 +86,15 @@ void RegisterMapCommands(CLI::App& app) {
     CLI::App* rename = MapCommand(app, "rename", "Rename a map (at most 11 characters)", *args);
     rename->add_option("NEWNAME", args->value, "the new name")->required();
     rename->callback([args] {
-        if (args->value.size() > mapdb::kMaxMapNameLength) {
+        const std::string name = platform::Utf8ToLatin1(args->value);
+        if (name.size() > mapdb::kMaxMapNameLength) {
             throw CommandError("a map's name has at most 11 characters: " + args->value);
         }
         FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         doc.SetModifiedFlag();
-        doc.RenameMap(FindMap(doc, args->map), args->value);
+        doc.RenameMap(FindMap(doc, args->map), name);
         SaveDatabase(doc, args->database);
     });
 
@@ -143,7 +147,8 @@ void RegisterMapCommands(CLI::App& app) {
         std::size_t faults = 0;
         for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
             for (const auto& problem : view::RecordProblems(doc.GetMap(i))) {
-                std::cout << '#' << i << '\t' << doc.GetMap(i).GetName() << '\t' << problem << '\n';
+                std::cout << '#' << i << '\t' << platform::Latin1ToUtf8(doc.GetMap(i).GetName()) << '\t' << problem
+                          << '\n';
                 ++faults;
             }
         }

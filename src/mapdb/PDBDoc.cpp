@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "platform/Files.h"
+#include "platform/Latin1.h"
 
 namespace mapdb {
 
@@ -155,7 +156,7 @@ Result<DatabaseFile> CPDBDoc::WriteDatabase(const std::string& fileTitle) {
     header.modificationDate = now();
     // The program writes no application-info or sort-info block, so it claims none.
     header.appInfoOffset = header.sortInfoOffset = 0;
-    std::string name = fileTitle.substr(0, fileTitle.find('.'));
+    std::string name = platform::Utf8ToLatin1(fileTitle.substr(0, fileTitle.find('.')));
     name.resize(std::min(name.size(), kHeaderNameSize - 1));
     std::copy(name.begin(), name.end(), header.name.begin());
     header.name[name.size()] = '\0';

@@ -55,10 +55,11 @@ public:
     Result<void> ReadDatabase(std::uint64_t length, const ReadAt& read);
     // The same from the bytes of a whole file in memory.
     Result<void> ReadDatabase(std::span<const std::uint8_t> file);
-    // Sorts the maps, dates the header and names it after the file's title,
-    // and returns the file: the header, the record list with every record's
-    // offset, and the records. An error (the document sorted and dated all
-    // the same) when the records lie beyond what 32-bit offsets address.
+    // Sorts the maps, dates the header and names it after the file's title
+    // (up to its first dot, in Latin-1, at most 31 characters), and returns
+    // the file: the header, the record list with every record's offset, and
+    // the records. An error (the document sorted and dated all the same) when
+    // the records lie beyond what 32-bit offsets address.
     Result<DatabaseFile> WriteDatabase(const std::string& fileTitle);
     // Saves the database to `path`. When the file cannot be written, the
     // document is left exactly as it was (order, header and entries).

@@ -9,6 +9,7 @@
 #include "mapdb/Coordinates.h"
 #include "palm/PalmBitmap.h"
 #include "platform/Files.h"
+#include "platform/Latin1.h"
 
 namespace palm {
 
@@ -70,7 +71,7 @@ std::string MapNameFromPath(const std::string& path) {
     if (dot != std::string::npos) {
         name.erase(dot);
     }
-    return name.substr(0, mapdb::kMaxMapNameLength);
+    return platform::Utf8ToLatin1(name).substr(0, mapdb::kMaxMapNameLength);
 }
 
 std::string SideFilePath(const std::string& path) {

@@ -61,7 +61,8 @@ Corners ParseCorners(const CornerTexts& texts);
 std::int32_t ParseCoordinate(const std::string& text, const std::string& negativeLetters);
 
 // The map name for a picture path: the file name without folder and without
-// its last extension, cut to 11 characters ("C:\maps\a.b.bmp" gives "a.b").
+// its last extension, in Latin-1 (platform::Utf8ToLatin1), cut to 11
+// characters ("C:\maps\a.b.bmp" gives "a.b").
 std::string MapNameFromPath(const std::string& path);
 
 // The side file of a picture: its path with the last three characters replaced by "txt".

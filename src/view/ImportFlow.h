@@ -30,7 +30,7 @@ public:
 
 // One map that an import appended.
 struct ImportedMap {
-    std::string name;
+    std::string name;  // in Latin-1, as stored
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint8_t pixelSize = 0;

@@ -145,3 +145,25 @@ TEST_F(MapCommandsTest, CheckReportsRecordsThatBreakTheRules) {
     EXPECT_NE(checked.out.find("depth 3"), std::string::npos) << checked.out;
     EXPECT_NE(checked.out.find("data holds 37990 bytes, 38000 expected"), std::string::npos) << checked.out;
 }
+
+// The handheld stores names in Latin-1, one byte a character; the tool takes
+// and shows them in UTF-8.
+TEST_F(MapCommandsTest, NamesAreLatin1InTheFileAndUtf8ForTheUser) {
+    const std::string geneva = folder / "Genève.pdb";
+    const std::string picture = folder / "Zürich-Nord-Ostseite.bmp";
+    WriteIndexedBmp(picture, 64, 48, 1, GreyPalette(1), [](int x, int y) { return (x + y) % 2; });
+    auto added = RunCli({"add", geneva, picture}, folder);
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_EQ(added.out.substr(0, added.out.find('\t')), "Zürich-Nord");
+    auto bytes = ReadFileBytes(geneva);
+    EXPECT_EQ(std::string(bytes.begin() + 88, bytes.begin() + 100), std::string("Z\xFCrich-Nord\0", 12));
+    auto listed = List(geneva, folder);
+    EXPECT_EQ(listed["name"], "Genève");
+    EXPECT_EQ(listed["maps"][0]["name"], "Zürich-Nord");
+
+    EXPECT_EQ(RunCli({"rename", geneva, "Zürich-Nord", "Łódź-Śródmi"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"list", geneva}, folder).out.rfind("0\tLódz-Sródmi\t", 0), 0u);
+    auto refused = RunCli({"rename", geneva, "#0", "Łódź-Śródmie"}, folder);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("at most 11 characters: Łódź-Śródmie"), std::string::npos) << refused.err;
+}

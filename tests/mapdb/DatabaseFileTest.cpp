@@ -110,6 +110,14 @@ TEST_F(DatabaseFileTest, NameIsTheTitleCutBeforeItsFirstDot) {
     EXPECT_EQ(bytes[31], 0);
 }
 
+// The handheld reads the name in Latin-1: the title is converted, then cut.
+TEST_F(DatabaseFileTest, NameIsTheTitleInLatin1) {
+    SaveAs("Genève.pdb");
+    EXPECT_STREQ(doc.GetHeader().name.data(), "Gen\xE8ve");
+    auto bytes = SaveAs(std::string(30, 'L') + "éa.pdb");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes.data())), std::string(30, 'L') + "\xE9");
+}
+
 TEST_F(DatabaseFileTest, ForeignFilesAreRefusedAsTheWrongFile) {
     auto bytes = SaveAs("Good.pdb");
     bytes[67] = 'x';  // creator "Qmvx"

@@ -51,6 +51,7 @@ TEST(MapLoader, NamesAndSideFilePaths) {
     EXPECT_EQ(MapNameFromPath("C:\\maps\\Mountainside_north.bmp"), "Mountainsid");
     EXPECT_EQ(MapNameFromPath("a.b.bmp"), "a.b");
     EXPECT_EQ(MapNameFromPath("/home/me/maps.d/Lake"), "Lake");
+    EXPECT_EQ(MapNameFromPath("/maps/Łódź-Śródmieście.png"), "L\xF3" "dz-Sr\xF3" "dmi");
     EXPECT_EQ(SideFilePath("C:\\maps\\city.bmp"), "C:\\maps\\city.txt");
     EXPECT_EQ(SideFilePath("/maps/Town.BMP"), "/maps/Town.txt");
 }
