@@ -173,6 +173,37 @@ int CImageImpl::GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green
     return 1;
 }
 
+bool CImageImpl::ReadRowColors(int y, Color* out) const {
+    const PixelSpot start = FindPixel(*this, 0, y);
+    const PixelSpot end = FindPixel(*this, imageWidth - 1, y);
+    if (start.byte == nullptr || end.byte == nullptr) {
+        return false;
+    }
+    const std::uint8_t* row = start.byte;
+    if (imageBitCount <= 8) {
+        const CImagePalette table = imagePalette ? *imagePalette : PaletteFromDib(*imageDib);
+        const unsigned bits = static_cast<unsigned>(imageBitCount);
+        const unsigned mask = (1u << bits) - 1;
+        for (std::size_t x = 0; x < static_cast<std::size_t>(imageWidth); ++x) {
+            const std::size_t bit = x * bits;
+            const unsigned index = (unsigned{row[bit / 8]} >> (8 - bits - bit % 8)) & mask;
+            out[x] = table.At(index);
+        }
+    } else if (imageBitCount == 24) {
+        for (int x = 0; x < imageWidth; ++x, row += 3) {
+            out[x] = {row[2], row[1], row[0]};
+        }
+    } else {
+        const std::array<std::uint32_t, 3> masks = ColourMasks(*this);
+        const int step = imageBitCount / 8;
+        for (int x = 0; x < imageWidth; ++x, row += step) {
+            const std::uint32_t value = ReadPacked(row, imageBitCount);
+            out[x] = {FromMask(value, masks[0]), FromMask(value, masks[1]), FromMask(value, masks[2])};
+        }
+    }
+    return true;
+}
+
 int CImageImpl::SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     PixelSpot spot = FindPixel(*this, x, y);
     if (spot.byte == nullptr) {

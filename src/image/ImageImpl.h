@@ -27,6 +27,9 @@ public:
     virtual int GetPixelRGB(int x, int y, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
     virtual int SetPixelIndex(int x, int y, int value);
     virtual int SetPixelRGB(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    // The colours of row y (0 is the bottom row) into `out`, which has room for
+    // the width; false when the picture has no such row.
+    bool ReadRowColors(int y, Color* out) const;
     // Reads the whole file, then the picture from its bytes.
     virtual Result<void> ReadImage(const std::string& fileName);
     // Reads the picture from the bytes of a whole file held in memory.
