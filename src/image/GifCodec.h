@@ -13,9 +13,9 @@ namespace image {
 
 // ---------------------------------------------------------------- reading
 
-// The palette a GIF picture gets: the table's own colours, or with a
-// transparent index 256 entries with that entry black and a white one
-// available for masking.
+// The palette a GIF picture gets: the file's colour table, as many entries
+// as it has, with the transparent entry (when the table holds it) white, the
+// colour of the handheld's screen where nothing is drawn.
 CImagePalette BuildGifPalette(const CImagePalette& table, int transparent);
 
 // Whether a picture of width x height may be made for an image with dataBytes
@@ -24,13 +24,16 @@ CImagePalette BuildGifPalette(const CImagePalette& table, int transparent);
 // pixels at all (see PictureLimits.h).
 bool GifPictureSizeAllowed(int width, int height, std::size_t dataBytes);
 
-// Reads a GIF file held in memory into `image`: an 8-bit picture with the
-// colour table of the first image (local, else global) as its palette, the
-// transparent index of a graphic control extension before it, and its pixels.
-// Only the first image is read. A file that holds no image gives no picture;
-// damaged or short image data leave the rows decoded so far, the rest 0. An
-// error when the bytes are not a GIF, or the picture is too large or cannot
-// be made. imageTransparent is -1 unless the file names an index.
+// Reads a GIF file held in memory into `image`: an 8-bit picture of the
+// logical screen (widened where the first image reaches beyond it) with the
+// first image at its place and the screen's background index around it (0
+// without a global table). Its palette is the first image's colour table
+// (local, else global) as BuildGifPalette makes it; imageTransparent is the
+// index a graphic control extension before the image names, else -1. Only
+// the first image is read, and only up to its last row. Refused, leaving
+// `image` as it was: bytes that are not a GIF, a file without an image, image
+// data that end before the last row or are damaged, and a picture too large
+// to be made.
 Result<void> ReadGif(std::span<const std::uint8_t> file, CImageImpl& image);
 
 // ---------------------------------------------------------------- writing

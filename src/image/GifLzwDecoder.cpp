@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "platform/ByteOrder.h"
 
@@ -15,8 +16,18 @@ constexpr int kPassCount = 4;
 constexpr std::array<int, kPassCount> kPassStart{0, 4, 2, 1};
 constexpr std::array<int, kPassCount> kPassStep{8, 8, 4, 2};
 
-Error DataEnded() {
-    return Error{"damaged GIF: the image data end before their end code"};
+// A fault in the image data, and how far the picture had come: whole rows,
+// in the order the file sends them.
+Error Damaged(const std::string& what, const GifRowCursor& rows) {
+    const std::string done = std::to_string(rows.RowsDone());
+    const std::string height = std::to_string(rows.Height());
+    return Error{"damaged GIF: " + what +
+                 (rows.Interlaced() ? " after " + done + " of " + height + " interlaced rows"
+                                    : " at row " + done + " of " + height)};
+}
+
+Error DataEnded(const GifRowCursor& rows) {
+    return Damaged("the image data ends", rows);
 }
 
 }  // namespace
@@ -32,19 +43,20 @@ std::uint8_t* GifRowCursor::NextRow() {
     if (current == nullptr) {
         return nullptr;
     }
+    ++rowsDone;
     if (!interlaced) {
-        ++pictureRow;
+        ++imageRow;
     } else {
-        pictureRow += kPassStep[static_cast<std::size_t>(pass)];
-        while (pictureRow >= height) {
+        imageRow += kPassStep[static_cast<std::size_t>(pass)];
+        while (imageRow >= height) {
             if (++pass == kPassCount) {
                 current = nullptr;
                 return nullptr;
             }
-            pictureRow = kPassStart[static_cast<std::size_t>(pass)];
+            imageRow = kPassStart[static_cast<std::size_t>(pass)];
         }
     }
-    current = pictureRow < height ? RowAddress(pictureRow) : nullptr;
+    current = imageRow < height ? RowAddress(imageRow) : nullptr;
     return current;
 }
 
@@ -82,11 +94,10 @@ void LzwDecoder::Refill() {
     }
 }
 
-Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCursor& rows, int& badCodes) {
-    badCodes = 0;
+Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCursor& rows) {
     std::uint8_t minimumCodeSize = 0;
     if (!source(minimumCodeSize)) {
-        return DataEnded();
+        return DataEnded(rows);
     }
     // Join the data sub-blocks (a length byte 1–255 and that many bytes each)
     // into one code stream. A zero length ends the image data; so does the
@@ -102,178 +113,133 @@ Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCur
     } catch (const std::bad_alloc&) {
         return Error{"there is not enough memory to read the GIF picture"};
     }
-    return DecodeCodes(minimumCodeSize, codeStream, rows, badCodes);
+    return DecodeCodes(minimumCodeSize, codeStream, rows);
 }
 
-Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> stream, GifRowCursor& rows,
-                                     int& badCodes) {
-    badCodes = 0;
-    if (minimumCodeSize < 2 || minimumCodeSize > 9) {
-        return Error{"damaged GIF: the minimum code size " + std::to_string(minimumCodeSize) + " is not 2 to 9"};
+Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> stream, GifRowCursor& rows) {
+    if (minimumCodeSize < kSmallestMinimumCodeSize || minimumCodeSize > kLargestMinimumCodeSize) {
+        return Error{"damaged GIF: the minimum code size " + std::to_string(minimumCodeSize) + " is not " +
+                     std::to_string(kSmallestMinimumCodeSize) + " to " + std::to_string(kLargestMinimumCodeSize)};
     }
     const int clearCode = 1 << minimumCodeSize;
     const int endCode = clearCode + 1;
-    firstFree = clearCode + 2;
-    // Roots stand for themselves. Entries not yet made read as "0 followed by
-    // 0", which is what a stream that starts without a clear code, or that
-    // names an entry it has not made, gets.
-    for (int c = 0; c < kTableSize; ++c) {
+    const int firstFree = clearCode + 2;
+    const int rootLimit = std::min(clearCode, kColorLimit);
+    // Roots stand for themselves. Other entries are written before they are
+    // read: a code not yet in the table is refused.
+    for (int c = 0; c < rootLimit; ++c) {
         auto i = static_cast<std::size_t>(c);
-        prefix[i] = 0;
-        suffix[i] = c < firstFree ? static_cast<std::uint8_t>(c) : 0;
-        length[i] = c < firstFree ? 1 : 2;
+        suffix[i] = static_cast<std::uint8_t>(c);
+        length[i] = 1;
     }
+    std::uint8_t* row = rows.CurrentRow();
+    if (row == nullptr) {
+        return {};  // no rows to fill
+    }
+    const int width = rows.Width();
+    int column = 0;
+
+    // The stream starts as after a clear code, whether it has one or not: the
+    // first code is a root and makes no entry.
     StartCodes(stream, minimumCodeSize + 1);
     int codeLimit = 1 << codeSize;
     int nextFree = firstFree;
-    int previous = 0;
-    std::uint8_t firstByte = 0;
-    // While no code above the next free code has been met since the last
-    // clear, every entry in use was made in this round from entries made
-    // before it, so length[] is exact and strings can be written in place.
-    bool clean = true;
-
-    const int width = rows.Width();
-    std::uint8_t* row = rows.CurrentRow();
-    int column = 0;
+    int previous = -1;  // the code before, none after a clear
+    std::uint8_t firstByte = 0;  // the first byte of the previous code's string
 
     for (;;) {
         int code = ReadCode();
         if (code < 0) {
-            return DataEnded();
+            return DataEnded(rows);
         }
-        if (code == endCode) {
-            return {};
-        }
-        if (code == clearCode) {
-            codeSize = minimumCodeSize + 1;
-            codeLimit = 1 << codeSize;
-            nextFree = firstFree;
-            clean = true;
-            do {
-                code = ReadCode();
-            } while (code == clearCode);
-            if (code < 0) {
-                return DataEnded();
+        // One test for the rare codes: clear, end, and roots above 255.
+        if (code >= rootLimit && code < firstFree) {
+            if (code == clearCode) {
+                codeSize = minimumCodeSize + 1;
+                codeLimit = 1 << codeSize;
+                nextFree = firstFree;
+                previous = -1;
+                continue;
             }
             if (code == endCode) {
-                return {};
+                return DataEnded(rows);  // before the last row
             }
-            if (code >= nextFree) {
-                code = 0;
-            }
-            if (row == nullptr) {
-                return {};  // every row is stored: the rest is dropped
-            }
-            row[column] = static_cast<std::uint8_t>(code);
-            if (++column == width) {
-                row = rows.NextRow();
-                column = 0;
-            }
-            previous = code;
-            firstByte = static_cast<std::uint8_t>(code);
-            continue;
+            return Damaged("a pixel of colour " + std::to_string(code) + ", beyond the " +
+                               std::to_string(kColorLimit) + " of a colour table,",
+                           rows);
         }
-
         // A code not yet in the table stands for the previous string plus its
-        // own first byte; one beyond that is damage, decoded the same way.
+        // own first byte; one beyond that, or one with no string before it,
+        // names nothing.
         int stringCode = code;
         bool plusFirstByte = false;
         if (code >= nextFree) {
-            if (code > nextFree) {
-                ++badCodes;
-                clean = false;
+            if (code > nextFree || previous < 0) {
+                return Damaged("a code not yet in the table", rows);
             }
             stringCode = previous;
             plusFirstByte = true;
         }
-        if (row == nullptr) {
-            return {};
+        // Write the string last byte first: in place when it fits in this
+        // row, else on the stack. Its length is below kTableSize (entries
+        // grow by one byte each), so it always fits there.
+        const auto stringLength =
+            static_cast<std::size_t>(length[static_cast<std::size_t>(stringCode)]) + (plusFirstByte ? 1 : 0);
+        const bool inRow = stringLength <= static_cast<std::size_t>(width - column);
+        std::uint8_t* out = inRow ? row + column : stack.data();
+        std::size_t at = stringLength;
+        if (plusFirstByte) {
+            out[--at] = firstByte;
         }
-        int root = 0;
-        int chainLength = length[static_cast<std::size_t>(stringCode)];
-        int stringLength = chainLength + (plusFirstByte ? 1 : 0);
-        if (clean && stringLength <= width - column) {
-            // The whole string fits in this row: write it last byte first.
-            std::uint8_t* out = row + column + stringLength - 1;
-            if (plusFirstByte) {
-                *out-- = firstByte;
-            }
-            int c = stringCode;
-            for (int k = chainLength - 1; k > 0; --k) {
-                *out-- = suffix[static_cast<std::size_t>(c)];
-                c = prefix[static_cast<std::size_t>(c)];
-            }
-            *out = static_cast<std::uint8_t>(c);
-            root = c;
-            column += stringLength;
-            if (column == width) {
-                row = rows.NextRow();
-                column = 0;
-            }
-        } else {
-            switch (EmitString(stringCode, plusFirstByte, firstByte, row, column, rows, root)) {
-            case Emitted::kDone:
-                break;
-            case Emitted::kPictureFull:
-                return {};
-            case Emitted::kLoopedString:
-                return Error{"damaged GIF: a code stands for a string longer than the table"};
-            }
+        int c = stringCode;
+        while (at > 1) {
+            out[--at] = suffix[static_cast<std::size_t>(c)];
+            c = prefix[static_cast<std::size_t>(c)];
         }
-        if (nextFree < codeLimit) {
+        const auto root = static_cast<std::uint8_t>(c);
+        out[0] = root;
+        if (!inRow) {
+            EmitStack(stringLength, row, column, rows);
+        } else if ((column += static_cast<int>(stringLength)) == width) {
+            row = rows.NextRow();
+            column = 0;
+        }
+
+        if (previous >= 0 && nextFree < kTableSize) {
             auto slot = static_cast<std::size_t>(nextFree);
-            firstByte = static_cast<std::uint8_t>(root);
-            suffix[slot] = firstByte;
             prefix[slot] = static_cast<std::uint16_t>(previous);
+            suffix[slot] = root;
             length[slot] = static_cast<std::uint16_t>(length[static_cast<std::size_t>(previous)] + 1);
             ++nextFree;
-            previous = code;
         }
+        previous = code;
+        firstByte = root;
+        // Codes widen once the next entry needs another bit; with a minimum
+        // code size of 1 that is right after the first code.
         if (nextFree >= codeLimit && codeSize < kMaxCodeSize) {
             codeLimit <<= 1;
             ++codeSize;
         }
+        if (row == nullptr) {
+            return {};  // every row is stored: the rest is not read
+        }
     }
 }
 
-LzwDecoder::Emitted LzwDecoder::EmitString(int code, bool plusFirstByte, std::uint8_t firstByte, std::uint8_t*& row, int& column,
-                            GifRowCursor& rows, int& root) {
-    // Collect the string last byte first on the stack, then write it out
-    // across as many rows as it covers.
-    std::size_t depth = 0;
-    if (plusFirstByte) {
-        stack[depth++] = firstByte;
-    }
-    int c = code;
-    while (c >= firstFree) {
-        if (depth == stack.size() - 1) {
-            return Emitted::kLoopedString;
-        }
-        stack[depth++] = suffix[static_cast<std::size_t>(c)];
-        c = prefix[static_cast<std::size_t>(c)];
-    }
-    stack[depth++] = static_cast<std::uint8_t>(c);
-    root = c;
-
+void LzwDecoder::EmitStack(std::size_t count, std::uint8_t*& row, int& column, GifRowCursor& rows) {
     const int width = rows.Width();
-    while (depth > 0) {
-        if (row == nullptr) {
-            return Emitted::kPictureFull;  // the rest is dropped
-        }
-        std::size_t n = std::min(depth, static_cast<std::size_t>(width - column));
-        std::uint8_t* out = row + column;
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = stack[depth - 1 - i];
-        }
-        depth -= n;
+    const std::uint8_t* from = stack.data();
+    while (count > 0 && row != nullptr) {
+        std::size_t n = std::min(count, static_cast<std::size_t>(width - column));
+        std::memcpy(row + column, from, n);
+        from += n;
+        count -= n;
         column += static_cast<int>(n);
         if (column == width) {
             row = rows.NextRow();
             column = 0;
         }
     }
-    return Emitted::kDone;
 }
 
 }  // namespace image

@@ -1,8 +1,10 @@
 // Reading GIF files: the header and logical screen descriptor, the colour
 // tables, the extensions before the first image (for a transparent index),
-// and the first image's descriptor and data.
+// and the first image's descriptor and data, placed on its screen.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "GifCodec.h"
 #include "GifLzwDecoder.h"
@@ -65,53 +67,107 @@ void SkipSubBlocks(ByteReader& source) {
     }
 }
 
-// One extension after its introducer. Only the graphic control extension is
-// looked at, for its transparent index. False ends the parse.
-bool ReadExtension(ByteReader& source, int& transparent) {
+// One extension after its introducer: a label and data sub-blocks. Only the
+// graphic control extension is looked at: its first sub-block, 4 bytes long
+// (any longer one is read for the same fields), names the transparent index
+// of the image that follows.
+void ReadExtension(ByteReader& source, int& transparent) {
     std::uint8_t label = 0;
     if (!source(label)) {
-        return false;
+        return;
     }
     if (label == kGraphicControlLabel) {
         std::uint8_t blockSize = 0;
-        GraphicControl control;
-        if (!source(blockSize) || blockSize != 4 || !source(control.packed, control.delay, control.transparent)) {
-            return false;
+        if (!source(blockSize) || blockSize == 0) {
+            return;  // the terminator, or the end of the file
         }
-        if (control.packed & kTransparentFlag) {
-            transparent = control.transparent;
+        ByteReader block(source.Take(std::min<std::size_t>(blockSize, source.Remaining())), platform::Endian::kLittle);
+        GraphicControl control;
+        if (block(control.packed, control.delay, control.transparent)) {
+            transparent = (control.packed & kTransparentFlag) != 0 ? control.transparent : -1;
         }
     }
     SkipSubBlocks(source);
-    return true;
 }
 
-Result<void> ReadFirstImage(ByteReader& source, CImagePalette table, CImageImpl& image) {
-    ImageDescriptor descriptor;
-    // Left and top place the image on a screen we do not have.
-    if (!source(descriptor.left, descriptor.top, descriptor.width, descriptor.height, descriptor.packed)) {
-        return {};  // no complete image: nothing is made
+// Where the first image lies in the picture: the logical screen, widened to
+// take an image that reaches beyond it, so that no pixel of it is lost.
+struct Placement {
+    int left = 0;
+    int top = 0;
+    int width = 0;   // the image's
+    int height = 0;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+};
+
+Placement PlaceImage(const ScreenDescriptor& screen, const ImageDescriptor& descriptor) {
+    Placement p{descriptor.left, descriptor.top, descriptor.width, descriptor.height, 0, 0};
+    p.pictureWidth = std::max<int>(screen.width, p.left + p.width);
+    p.pictureHeight = std::max<int>(screen.height, p.top + p.height);
+    return p;
+}
+
+// Paints the screen around the image with the background index.
+void PaintAround(const CImageImpl& picture, const Placement& p, std::uint8_t background) {
+    const auto stride = static_cast<std::ptrdiff_t>(picture.imageRowBytes);
+    for (int y = 0; y < p.pictureHeight; ++y) {  // from the top
+        std::uint8_t* row = picture.imageBits + static_cast<std::ptrdiff_t>(p.pictureHeight - 1 - y) * stride;
+        if (y < p.top || y >= p.top + p.height) {
+            std::memset(row, background, static_cast<std::size_t>(p.pictureWidth));
+        } else {
+            std::memset(row, background, static_cast<std::size_t>(p.left));
+            const int right = p.left + p.width;
+            std::memset(row + right, background, static_cast<std::size_t>(p.pictureWidth - right));
+        }
     }
+}
+
+// The first image on its screen, read into a new picture: `image` takes it
+// over only when the whole image was decoded.
+Result<void> ReadFirstImage(ByteReader& source, const ScreenDescriptor& screen, CImagePalette table, int transparent,
+                            CImageImpl& image) {
+    ImageDescriptor descriptor;
+    if (!source(descriptor.left, descriptor.top, descriptor.width, descriptor.height, descriptor.packed)) {
+        return Error{"damaged GIF: the file ends in the image descriptor"};
+    }
+    // The screen's background is an index of the global table; without one, 0.
+    const std::uint8_t background = table.Empty() ? 0 : screen.background;
     if (descriptor.packed & kColorTableFlag) {
         table = ReadColorTable(source, descriptor.packed);
     }
-    const int width = descriptor.width;
-    const int height = descriptor.height;
-    if (!GifPictureSizeAllowed(width, height, source.Remaining())) {
+    if (descriptor.width == 0 || descriptor.height == 0) {
+        return Error{"damaged GIF: the image is " + std::to_string(descriptor.width) + " x " +
+                     std::to_string(descriptor.height) + " pixels"};
+    }
+    const Placement place = PlaceImage(screen, descriptor);
+    if (!GifPictureSizeAllowed(place.pictureWidth, place.pictureHeight, source.Remaining())) {
         return Error{"the GIF picture is too large"};
     }
-    if (image.Create(width, height, 8, -1) == 0) {
-        return Error{"a GIF picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                     " pixels cannot be made"};
+    CImageImpl picture;
+    if (picture.Create(place.pictureWidth, place.pictureHeight, 8, -1) == 0) {
+        return Error{"a GIF picture of " + std::to_string(place.pictureWidth) + " x " +
+                     std::to_string(place.pictureHeight) + " pixels cannot be made"};
     }
+    picture.imageTransparent = transparent;
     if (!table.Empty()) {
-        image.SetPaletteObject(std::make_unique<CImagePalette>(BuildGifPalette(table, image.imageTransparent)));
+        picture.SetPaletteObject(std::make_unique<CImagePalette>(BuildGifPalette(table, transparent)));
     }
-    GifRowCursor rows(image.imageBits, image.imageRowBytes, width, height, (descriptor.packed & kInterlaceFlag) != 0);
+    if (background != 0) {  // a new picture is all 0
+        PaintAround(picture, place, background);
+    }
+    // The image's bottom row, at its left edge.
+    std::uint8_t* bottomLeft =
+        picture.imageBits +
+        static_cast<std::ptrdiff_t>(place.pictureHeight - place.top - place.height) * picture.imageRowBytes +
+        place.left;
+    GifRowCursor rows(bottomLeft, picture.imageRowBytes, place.width, place.height,
+                      (descriptor.packed & kInterlaceFlag) != 0);
     auto decoder = std::make_unique<LzwDecoder>();
-    int badCodes = 0;
-    // Damaged or short data leave what was decoded; the rest of the picture stays 0.
-    [[maybe_unused]] Result<void> decoded = decoder->DecodeImageData(source, rows, badCodes);
+    if (Result<void> decoded = decoder->DecodeImageData(source, rows); !decoded) {
+        return decoded.error();
+    }
+    image.TakeOver(&picture);
     return {};
 }
 
@@ -119,21 +175,9 @@ Result<void> ReadFirstImage(ByteReader& source, CImagePalette table, CImageImpl&
 
 CImagePalette BuildGifPalette(const CImagePalette& table, int transparent) {
     std::vector<Color> colors = table.Colors();
-    colors.resize(std::min<std::size_t>(colors.size(), 256));
-    if (transparent < 0 || transparent > 255) {
-        return CImagePalette(std::move(colors));
-    }
-    // Transparent pictures are drawn through a mask, which needs the
-    // transparent entry black and some entry white.
-    constexpr Color kWhite{255, 255, 255};
-    const bool hasWhite = std::find(colors.begin(), colors.end(), kWhite) != colors.end();
-    const std::size_t count = colors.size();
-    colors.resize(256);
-    colors[static_cast<std::size_t>(transparent)] = Color{};
-    if (count < 256) {
-        std::fill(colors.begin() + static_cast<std::ptrdiff_t>(count), colors.end(), kWhite);
-    } else if (!hasWhite) {
-        colors[255] = kWhite;
+    if (transparent >= 0 && static_cast<std::size_t>(transparent) < colors.size()) {
+        // Where nothing is drawn the handheld's screen shows white.
+        colors[static_cast<std::size_t>(transparent)] = Color{255, 255, 255};
     }
     return CImagePalette(std::move(colors));
 }
@@ -152,30 +196,28 @@ Result<void> ReadGif(std::span<const std::uint8_t> file, CImageImpl& image) {
     if (file.size() < kHeaderSize || std::memcmp(file.data(), "GIF8", 4) != 0) {
         return Error{"not a GIF file"};
     }
-    image.imageTransparent = -1;
     ByteReader source(file, platform::Endian::kLittle);
     source.Skip(kSignatureSize);
-    // Screen size, colour resolution, background and aspect describe a
-    // display; only the global table matters here.
+    // Colour resolution and aspect describe a display; the screen's size and
+    // background frame the first image.
     ScreenDescriptor screen;
     source(screen.width, screen.height, screen.packed, screen.background, screen.aspect);
     CImagePalette table;
     if (screen.packed & kColorTableFlag) {
         table = ReadColorTable(source, screen.packed);
     }
+    int transparent = -1;
     for (std::uint8_t introducer = 0; source(introducer);) {
         if (introducer == kExtensionIntroducer) {
-            if (!ReadExtension(source, image.imageTransparent)) {
-                break;
-            }
+            ReadExtension(source, transparent);
         } else if (introducer == kImageSeparator) {
             // The first image is the picture; whatever follows it is not read.
-            return ReadFirstImage(source, std::move(table), image);
+            return ReadFirstImage(source, screen, std::move(table), transparent, image);
         } else {
             break;  // the trailer, or a byte that starts nothing
         }
     }
-    return {};
+    return Error{"the GIF file holds no image"};
 }
 
 }  // namespace image

@@ -28,10 +28,13 @@ TEST(CGifImageImpl, ReadsAndWritesUnderItsOwnName) {
     EXPECT_EQ(gif.imageFlags, 3);
     EXPECT_EQ(gif.imageTransparent, 2);
     EXPECT_EQ(gif_test::TopDownIndices(gif), (gif_test::Bytes{0, 1, 2, 3, 2, 1}));
-    ASSERT_EQ(gif.imagePalette->Size(), 256u);
+    ASSERT_EQ(gif.imagePalette->Size(), 4u);
+    // Opaque pixels keep their colour, transparent ones are white.
     std::uint8_t r = 0, g = 0, b = 0;
     gif.GetPixelRGB(1, 1, r, g, b);
     EXPECT_EQ((image::Color{r, g, b}), (image::Color{rgb[3], rgb[4], rgb[5]}));
+    gif.GetPixelRGB(2, 1, r, g, b);
+    EXPECT_EQ((image::Color{r, g, b}), (image::Color{255, 255, 255}));
 
     // The next read into the same object starts without a transparent index.
     ASSERT_TRUE(gif.ReadImage(folder / "plain.gif"));

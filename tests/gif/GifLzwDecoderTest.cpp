@@ -4,71 +4,12 @@
 #include "image/GifLzwDecoder.h"
 
 using gif_test::Bytes;
+using gif_test::CodePacker;
+using gif_test::StreamBuilder;
 using image::GifRowCursor;
 using image::LzwDecoder;
 
 namespace {
-
-// Packs codes of given widths least significant bit first, as GIF does.
-class CodePacker {
-public:
-    CodePacker& Put(int code, int width) {
-        for (int i = 0; i < width; ++i, ++bit) {
-            if (bit % 8 == 0) {
-                bytes.push_back(0);
-            }
-            bytes.back() = static_cast<std::uint8_t>(bytes.back() | (((code >> i) & 1) << (bit % 8)));
-        }
-        return *this;
-    }
-    CodePacker& Put(std::initializer_list<int> codes, int width) {
-        for (int code : codes) {
-            Put(code, width);
-        }
-        return *this;
-    }
-    Bytes bytes;
-
-private:
-    int bit = 0;
-};
-
-// Writes codes with the widths a decoder expects: after a clear code the first
-// code makes no entry, every later one makes one until 4096 are in use, and
-// the width grows when the next entry would not fit.
-class StreamBuilder {
-public:
-    explicit StreamBuilder(int minimumCodeSize) : minimum(minimumCodeSize) { Reset(); }
-    void Clear() {
-        packer.Put(1 << minimum, width);
-        Reset();
-    }
-    void Code(int code) {
-        packer.Put(code, width);
-        if (!afterClear && nextFree < 4096) {
-            ++nextFree;
-        }
-        afterClear = false;
-        if (nextFree == 1 << width && width < 12) {
-            ++width;
-        }
-    }
-    void End() { packer.Put((1 << minimum) + 1, width); }
-    int NextFree() const { return nextFree; }
-    const Bytes& Stream() const { return packer.bytes; }
-
-private:
-    void Reset() {
-        width = minimum + 1;
-        nextFree = (1 << minimum) + 2;
-        afterClear = true;
-    }
-    CodePacker packer;
-    int minimum;
-    int width = 0;
-    int nextFree = 0;
-    bool afterClear = true;
-};
 
 // A bottom-up picture as the decoder sees it, read back top row first.
 struct Rows {
@@ -87,14 +28,25 @@ struct Rows {
     GifRowCursor cursor;
 };
 
-platform::Result<void> Decode(int minimumCodeSize, const Bytes& codes, Rows& rows, int* bad = nullptr) {
-    auto decoder = std::make_unique<LzwDecoder>();
-    int badCodes = 0;
-    auto result = decoder->DecodeCodes(minimumCodeSize, codes, rows.cursor, badCodes);
-    if (bad != nullptr) {
-        *bad = badCodes;
+// A stream of codes, each as wide as the decoder reads it (the codes 1 << m
+// and (1 << m) + 1 are clear and end).
+Bytes Codes(int minimumCodeSize, std::initializer_list<int> codes) {
+    StreamBuilder stream(minimumCodeSize);
+    const int clear = 1 << minimumCodeSize;
+    for (int code : codes) {
+        if (code == clear) {
+            stream.Clear();
+        } else if (code == clear + 1) {
+            stream.End();
+        } else {
+            stream.Code(code);
+        }
     }
-    return result;
+    return stream.Stream();
+}
+
+platform::Result<void> Decode(int minimumCodeSize, const Bytes& codes, Rows& rows) {
+    return std::make_unique<LzwDecoder>()->DecodeCodes(minimumCodeSize, codes, rows.cursor);
 }
 
 // The row each line of an interlaced image lands on, from the top.
@@ -124,8 +76,10 @@ TEST(GifRowCursor, PlainRowsGoTopDownAndExtraLinesAreRefused) {
     const std::uint8_t first[] = {1, 2, 3, 9};
     const std::uint8_t second[] = {4, 5};
     EXPECT_EQ(rows.cursor.PutGifRow(first, -1), 0);
+    EXPECT_EQ(rows.cursor.RowsDone(), 1);
     EXPECT_EQ(rows.cursor.PutGifRow(second, 2), 0);
     EXPECT_EQ(rows.cursor.PutGifRow(first, 3), -1);
+    EXPECT_EQ(rows.cursor.RowsDone(), 2);
     EXPECT_EQ(rows.TopDown(), (std::vector<int>{1, 2, 3, 4, 5, 0}));
 }
 
@@ -135,27 +89,24 @@ TEST(LzwDecoder, DecodesCodeStreams) {
         int minimumCodeSize;
         Bytes stream;
         std::vector<int> pixels;
-        int badCodes;
     };
     // Code size 2: clear 4, end 5, first free 6, codes of 3 bits.
     const Case cases[] = {
         // 6 is the code about to be made: "1" plus its own first byte.
-        {"clear codes, then a code made from itself", 2, CodePacker().Put({4, 4, 4, 1, 6, 5}, 3).bytes, {1, 1, 1}, 0},
-        // Without a leading clear the previous code and first byte are 0, so
-        // the first code already makes entry 6 = "0 1".
-        {"no leading clear", 2, CodePacker().Put({1, 6, 5}, 3).bytes, {1, 0, 1}, 0},
-        // 7 is past the next free code 6: counted, and decoded as 6 would be.
-        {"a code beyond the table", 2, CodePacker().Put({4, 2, 7, 5}, 3).bytes, {2, 2, 2}, 1},
-        // Code size 9 (clear 512, end 513): values above 255 keep their low byte.
-        {"nine-bit values", 9, CodePacker().Put({512, 300, 7, 513}, 10).bytes, {300 & 0xFF, 7}, 0},
-        {"the writer's one pixel", 8, CodePacker().Put({256, 5, 257}, 9).bytes, {5}, 0},
+        {"clear codes, then a code made from itself", 2, CodePacker().Put({4, 4, 4, 1, 6, 5}, 3).bytes, {1, 1, 1}},
+        // As if a clear came first: 1 makes no entry, 2 makes 6 = "1 2".
+        {"no leading clear", 2, CodePacker().Put({1, 2, 6, 5}, 3).bytes, {1, 2, 1, 2}},
+        // Code size 1 (clear 2, end 3): codes of 2 bits widen to 3 after the
+        // first code, which makes no entry; 0 then makes 4 = "1 0".
+        {"code size 1", 1, CodePacker().Put({2, 1}, 2).Put({0, 4, 3}, 3).bytes, {1, 0, 1, 0}},
+        // Codes of 12 bits from the start; roots up to 255 are pixels.
+        {"code size 11", 11, CodePacker().Put({2048, 255, 0, 2050, 2049}, 12).bytes, {255, 0, 255, 0}},
+        {"the writer's one pixel", 8, CodePacker().Put({256, 5, 257}, 9).bytes, {5}},
     };
     for (const Case& c : cases) {
         Rows rows(static_cast<int>(c.pixels.size()), 1);
-        int bad = -1;
-        EXPECT_TRUE(Decode(c.minimumCodeSize, c.stream, rows, &bad)) << c.name;
+        EXPECT_TRUE(Decode(c.minimumCodeSize, c.stream, rows)) << c.name;
         EXPECT_EQ(rows.TopDown(), c.pixels) << c.name;
-        EXPECT_EQ(bad, c.badCodes) << c.name;
     }
 }
 
@@ -181,36 +132,50 @@ TEST(LzwDecoder, AFullTableKeepsTwelveBitCodesUntilAClear) {
     EXPECT_EQ(rows.TopDown(), expected);
 }
 
-TEST(LzwDecoder, SucceedsAtTheEndCodeOrTheLastRowOnly) {
-    // Cut short: what was decoded stays, the rest is 0.
-    Rows cut(3, 2);
-    auto ended = Decode(2, CodePacker().Put({4, 1, 2, 3}, 3).bytes, cut);
-    ASSERT_FALSE(ended);
-    EXPECT_NE(ended.error().message.find("end before its end code"), std::string::npos);
-    EXPECT_EQ(cut.TopDown(), (std::vector<int>{1, 2, 3, 0, 0, 0}));
-
-    // More pixels than the picture holds, with no end code: decoding stops at
-    // the last row, interlaced or not, and the rest is dropped.
-    for (bool interlaced : {false, true}) {
-        StreamBuilder stream(2);
-        stream.Clear();
-        for (int i = 0; i < 5000; ++i) {
-            stream.Code(i % 4);
-        }
-        Rows rows(5, 5, interlaced);
-        EXPECT_TRUE(Decode(2, stream.Stream(), rows)) << interlaced;
+TEST(LzwDecoder, SucceedsOnceEveryRowIsStoredAndOnlyThen) {
+    // More pixels than the image holds and no end code, interlaced or not:
+    // decoding stops at the last row.
+    StreamBuilder more(2);
+    for (int i = 0; i < 5000; ++i) {
+        more.Code(i % 4);
     }
-
-    // 7 beyond the table makes the previous code 7; then 7 as the next code
-    // makes entry 7 its own prefix, and decoding 7 again would never end.
-    Rows looped(100, 1);
-    auto loop = Decode(2, CodePacker().Put({4, 0, 7, 7}, 3).Put(7, 4).bytes, looped);
-    ASSERT_FALSE(loop);
-    EXPECT_NE(loop.error().message.find("longer than the table"), std::string::npos);
-
-    for (int size : {0, 1, 10, 12}) {
-        Rows rows(1, 1);
-        EXPECT_FALSE(Decode(size, {0xFF, 0xFF}, rows)) << size;
+    struct Case {
+        const char* name;
+        int minimumCodeSize;
+        Bytes stream;
+        int width, height;
+        bool interlaced;
+        const char* error;  // nullptr: decoded
+    };
+    // Code size 2: clear 4, end 5, first free 6, codes of 3 bits.
+    const Case cases[] = {
+        {"more pixels", 2, more.Stream(), 5, 5, false, nullptr},
+        {"more pixels, interlaced", 2, more.Stream(), 5, 5, true, nullptr},
+        {"no end code after the last row", 2, Codes(2, {4, 1, 2}), 2, 1, false, nullptr},
+        {"cut short", 2, Codes(2, {4, 1, 2, 3}), 3, 2, false, "damaged GIF: the image data ends at row 1 of 2"},
+        {"an early end code", 2, Codes(2, {4, 1, 2, 3, 1, 5}), 3, 2, false,
+         "damaged GIF: the image data ends at row 1 of 2"},
+        {"cut short, interlaced", 2, Codes(2, {4, 1, 2, 3}), 3, 5, true,
+         "damaged GIF: the image data ends after 1 of 5 interlaced rows"},
+        {"no data", 2, {}, 3, 2, false, "damaged GIF: the image data ends at row 0 of 2"},
+        // 7 is past the next free code 6.
+        {"a code beyond the table", 2, Codes(2, {4, 0, 7}), 3, 2, false,
+         "damaged GIF: a code not yet in the table at row 0 of 2"},
+        {"a code made from itself after a clear", 2, Codes(2, {4, 6}), 3, 2, false,
+         "damaged GIF: a code not yet in the table at row 0 of 2"},
+        // Code size 9: clear 512, end 513; pixels are bytes.
+        {"a root above 255", 9, Codes(9, {512, 300}), 2, 1, false,
+         "damaged GIF: a pixel of colour 300, beyond the 256 of a colour table, at row 0 of 1"},
+        {"code size 0", 0, {0xFF, 0xFF}, 1, 1, false, "damaged GIF: the minimum code size 0 is not 1 to 11"},
+        {"code size 12", 12, {0xFF, 0xFF}, 1, 1, false, "damaged GIF: the minimum code size 12 is not 1 to 11"},
+    };
+    for (const Case& c : cases) {
+        Rows rows(c.width, c.height, c.interlaced);
+        auto decoded = Decode(c.minimumCodeSize, c.stream, rows);
+        ASSERT_EQ(decoded.has_value(), c.error == nullptr) << c.name;
+        if (c.error != nullptr) {
+            EXPECT_EQ(decoded.error().message, c.error) << c.name;
+        }
     }
 }
 
@@ -231,15 +196,14 @@ TEST(LzwDecoder, SubBlocksJoinAndAZeroLengthBlockEndsTheData) {
     data.push_back(0);
     platform::ByteReader source(data, platform::Endian::kLittle);
     Rows rows(40, 1);
-    int bad = 0;
     LzwDecoder decoder;
-    EXPECT_TRUE(decoder.DecodeImageData(source, rows.cursor, bad));
+    EXPECT_TRUE(decoder.DecodeImageData(source, rows.cursor));
     EXPECT_EQ(rows.TopDown(), expected);
 
     Bytes early{2, 1, stream.Stream()[0], 0, 1, stream.Stream()[1], 0};
     platform::ByteReader cut(early, platform::Endian::kLittle);
     Rows cutRows(40, 1);
-    EXPECT_FALSE(decoder.DecodeImageData(cut, cutRows.cursor, bad));
+    EXPECT_FALSE(decoder.DecodeImageData(cut, cutRows.cursor));
     EXPECT_EQ(cut.Remaining(), 3u);  // the bytes after the terminator are not image data
 }
 

@@ -162,11 +162,56 @@ TEST(GifPeers, WeDecodeWhatImageMagickWrites) {
         EXPECT_EQ(read.imageWidth, peer.width);
         EXPECT_EQ(gif_test::TopDownIndices(read), peer.pixels) << job.options;
         EXPECT_EQ(read.imageTransparent, peer.transparent);
-        for (std::size_t i = 0; i < peer.rgb.size() / 3; ++i) {
-            if (static_cast<int>(i) != read.imageTransparent) {
-                ASSERT_EQ(read.imagePalette->At(i).green, peer.rgb[3 * i + 1]) << i;
+        // The file's colours, the transparent one white.
+        auto expected = gif_test::Colors(peer.rgb);
+        if (peer.transparent >= 0) {
+            expected[static_cast<std::size_t>(peer.transparent)] = image::Color{255, 255, 255};
+        }
+        EXPECT_EQ(read.imagePalette->Colors(), expected) << job.options;
+    }
+}
+
+TEST(GifPeers, WeDecodeCodeStreamsAsGiflibDoes) {
+    // Streams of every minimum code size, with and without a leading clear
+    // code, cleared now and then or left to fill the table. giflib reads
+    // sizes 1 to 8; above, the roots up to 255 are pixels.
+    struct Stream {
+        int codeSize;
+        bool leadingClear;
+        int clearEvery;
+        int width, height;
+        bool interlaced;
+    };
+    const Stream streams[] = {
+        {1, false, 0, 61, 23, false},  {1, true, 7, 61, 23, true},    {2, false, 0, 300, 200, false},
+        {3, true, 0, 61, 23, false},   {4, false, 100, 80, 60, true}, {5, false, 0, 61, 23, false},
+        {6, true, 50, 61, 23, false},  {7, false, 7, 61, 23, false},  {8, false, 0, 300, 200, true},
+        {8, true, 1000, 300, 200, false}, {9, false, 0, 90, 70, false}, {10, true, 300, 90, 70, true},
+        {11, false, 0, 90, 70, false},
+    };
+    std::uint32_t seed = 200;
+    for (const Stream& s : streams) {
+        const int colors = 1 << std::min(s.codeSize, 8);
+        auto pixels = gif_test::MakePixels(s.width, s.height, colors, s.codeSize > 8, ++seed);
+        // Interlaced lines are sent in pass order.
+        gif_test::Bytes lines;
+        for (auto [start, step] : s.interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                               : std::vector<std::pair<int, int>>{{0, 1}}) {
+            for (int y = start; y < s.height; y += step) {
+                auto row = pixels.begin() + static_cast<std::ptrdiff_t>(y) * s.width;
+                lines.insert(lines.end(), row, row + s.width);
             }
         }
+        auto stream = gif_test::LzwStream(lines, s.codeSize, s.leadingClear, s.clearEvery);
+        auto file = gif_test::GifBuilder(s.width, s.height, PaddedTable(gif_test::RgbTable(colors, seed)))
+                        .Image(s.width, s.height, gif_test::ImageData(s.codeSize, stream), s.interlaced)
+                        .Trailer();
+        if (s.codeSize <= 8) {
+            ASSERT_EQ(GiflibDecode(file).pixels, pixels) << s.codeSize << " " << s.leadingClear;
+        }
+        image::CImageImpl read;
+        ASSERT_TRUE(image::ReadGif(file, read)) << s.codeSize << " " << s.leadingClear;
+        EXPECT_EQ(gif_test::TopDownIndices(read), pixels) << s.codeSize << " " << s.leadingClear;
     }
 }
 

@@ -14,12 +14,13 @@ namespace {
 const Bytes kFourColours{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
 constexpr Color kWhite{255, 255, 255};
 
+std::vector<Color> WithWhiteAt(std::vector<Color> colors, std::size_t index) {
+    colors[index] = kWhite;
+    return colors;
+}
+
 TEST(GifReader, ReadsTheFirstImageWithItsTableAndTransparentIndex) {
     const Bytes local = gif_test::RgbTable(8, 5);
-    // The transparent entry turns black, and the table grows to 256 entries of white.
-    std::vector<Color> masked = Colors(kFourColours);
-    masked[3] = Color{};
-    masked.resize(256, kWhite);
     // Lines sent in interlace order carry the number of the row they belong to.
     const Bytes interlaced{0, 8, 4, 2, 6, 1, 3, 5, 7, 9};
     const Bytes comment{0x21, 0xFE, 3, 'a', 'b', 'c', 2, 'd', 'e', 0};
@@ -36,7 +37,10 @@ TEST(GifReader, ReadsTheFirstImageWithItsTableAndTransparentIndex) {
         {"global table", GifBuilder(3, 2, kFourColours).Image(3, 2, DataFor(3, 2, {0, 1, 3, 1, 0, 2})).Trailer(), 3,
          {0, 1, 3, 1, 0, 2}, Colors(kFourColours), -1},
         {"transparent index", GifBuilder(1, 1, kFourColours).Transparency(3).Image(1, 1, DataFor(1, 1, {3})).Trailer(),
-         1, {3}, masked, 3},
+         1, {3}, WithWhiteAt(Colors(kFourColours), 3), 3},
+        {"a longer control block",
+         GifBuilder(1, 1, kFourColours).Transparency(1, 6).Image(1, 1, DataFor(1, 1, {1})).Trailer(), 1,
+         {1}, WithWhiteAt(Colors(kFourColours), 1), 1},
         {"local table", GifBuilder(2, 1, kFourColours).Image(2, 1, DataFor(2, 1, {6, 7}), false, local).Trailer(), 2,
          {6, 7}, Colors(local), -1},
         {"interlaced", GifBuilder(1, 10, kFourColours).Image(1, 10, DataFor(1, 10, interlaced), true).Trailer(), 1,
@@ -63,29 +67,62 @@ TEST(GifReader, ReadsTheFirstImageWithItsTableAndTransparentIndex) {
     }
 }
 
-TEST(GifReader, TransparentPalettesHaveTheirEntryBlackAndAWhiteOne) {
-    const CImagePalette full(std::vector<Color>(256, Color{9, 9, 9}));
-    std::vector<Color> withWhite = full.Colors();
-    withWhite[30] = kWhite;
-    // A full table without white gives up its last entry to white.
-    auto fullMasked = image::BuildGifPalette(full, 0).Colors();
-    ASSERT_EQ(fullMasked.size(), 256u);
-    EXPECT_EQ(fullMasked[0], Color{});
-    EXPECT_EQ(fullMasked[254], (Color{9, 9, 9}));
-    EXPECT_EQ(fullMasked[255], kWhite);
-    // One with white keeps its colours but the transparent one.
-    auto whiteMasked = image::BuildGifPalette(CImagePalette(withWhite), 0).Colors();
-    EXPECT_EQ(whiteMasked[0], Color{});
-    EXPECT_EQ(std::vector<Color>(whiteMasked.begin() + 1, whiteMasked.end()),
-              std::vector<Color>(withWhite.begin() + 1, withWhite.end()));
-    // Without a transparent index the table stays as it is.
-    const CImagePalette four(Colors(kFourColours));
-    for (int none : {-1, 256}) {
-        EXPECT_EQ(image::BuildGifPalette(four, none).Colors(), four.Colors()) << none;
+TEST(GifReader, TheTransparentEntryTurnsWhiteAndNoOtherColourChanges) {
+    const std::vector<Color> four = Colors(kFourColours);
+    const std::vector<Color> full(256, Color{9, 9, 9});
+    struct Case {
+        std::vector<Color> table;
+        int transparent;
+        std::vector<Color> palette;
+    };
+    const Case cases[] = {
+        {four, 2, WithWhiteAt(four, 2)},
+        {full, 255, WithWhiteAt(full, 255)},
+        // No transparent index, or one the table lacks.
+        {four, -1, four},
+        {four, 4, four},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(image::BuildGifPalette(CImagePalette(c.table), c.transparent).Colors(), c.palette) << c.transparent;
     }
 }
 
-TEST(GifReader, RefusesWhatIsNotAGifAndMakesNoPictureWithoutAnImage) {
+TEST(GifReader, PlacesTheImageOnItsScreenWithTheBackgroundAround) {
+    const Bytes local = gif_test::RgbTable(4, 8);
+    // Interlaced lines come as rows 0, 2, 1, 3 and carry the row number plus one.
+    const Bytes interlaced{1, 3, 2, 4};
+    struct Case {
+        const char* name;
+        Bytes file;
+        int width;
+        Bytes pixels;  // top row first
+    };
+    const Case cases[] = {
+        {"inside the screen",
+         GifBuilder(4, 3, kFourColours).Background(2).Place(1, 1).Image(2, 1, DataFor(2, 1, {1, 3})).Trailer(), 4,
+         {2, 2, 2, 2, 2, 1, 3, 2, 2, 2, 2, 2}},
+        {"interlaced, at the right edge",
+         GifBuilder(3, 5, kFourColours).Place(2, 1).Image(1, 4, DataFor(1, 4, interlaced), true).Trailer(), 3,
+         {0, 0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4}},
+        // The background names an entry of the global table only.
+        {"no global table",
+         GifBuilder(3, 1).Background(2).Place(1, 0).Image(1, 1, DataFor(1, 1, {3}), false, local).Trailer(), 3,
+         {0, 3, 0}},
+        // The picture covers the screen and the image.
+        {"reaching beyond the screen",
+         GifBuilder(2, 2, kFourColours).Background(1).Place(1, 1).Image(2, 2, DataFor(2, 2, {3, 3, 3, 3})).Trailer(),
+         3, {1, 1, 1, 1, 3, 3, 1, 3, 3}},
+        {"a screen of 0 x 0", GifBuilder(0, 0, kFourColours).Image(2, 1, DataFor(2, 1, {3, 2})).Trailer(), 2, {3, 2}},
+    };
+    for (const Case& c : cases) {
+        image::CImageImpl picture;
+        ASSERT_TRUE(image::ReadGif(c.file, picture)) << c.name;
+        EXPECT_EQ(picture.imageWidth, c.width) << c.name;
+        EXPECT_EQ(gif_test::TopDownIndices(picture), c.pixels) << c.name;
+    }
+}
+
+TEST(GifReader, RefusesWhatItCannotReadWholeAndKeepsThePicture) {
     Bytes garbage{'G', 'I', 'F', '8'};
     testing_support::Lcg random(3);
     for (int i = 0; i < 40; ++i) {
@@ -93,31 +130,50 @@ TEST(GifReader, RefusesWhatIsNotAGifAndMakesNoPictureWithoutAnImage) {
     }
     garbage[10] = 0;  // no global table
     garbage[13] = 0x99;
+    auto pixels = gif_test::MakePixels(40, 30, 4, false, 9);
+    auto twelveRows = DataFor(40, 12, Bytes(pixels.begin(), pixels.begin() + 480));
+    auto codeSize12 = DataFor(40, 30, pixels);
+    codeSize12[0] = 12;
+    auto screen = [](int width, int height) { return GifBuilder(width, height, kFourColours); };
     struct Case {
         const char* name;
         Bytes file;
-        const char* error;  // nullptr: read, without a picture
+        const char* error;
     };
     const Case cases[] = {
-        {"another signature", {'G', 'I', 'F', '7', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}, "This is not a GIF file."},
-        {"shorter than a header", {'G', 'I', 'F', '8', '9'}, "This is not a GIF file."},
-        {"no image", GifBuilder(4, 4).Trailer(), nullptr},
-        {"garbage after the header", garbage, nullptr},
-        // A graphic control block of the wrong size ends the parse.
-        {"odd control block", GifBuilder(1, 1, kFourColours).Transparency(2, 5).Image(1, 1, {8, 0}).Trailer(),
-         nullptr},
+        {"another signature", {'G', 'I', 'F', '7', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}, "not a GIF file"},
+        {"shorter than a header", {'G', 'I', 'F', '8', '9'}, "not a GIF file"},
+        {"no image", GifBuilder(4, 4).Trailer(), "the GIF file holds no image"},
+        {"garbage after the header", garbage, "the GIF file holds no image"},
+        {"a cut image descriptor", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0},
+         "damaged GIF: the file ends in the image descriptor"},
+        {"an image without pixels", screen(4, 4).Image(0, 3, {8, 0}).Trailer(),
+         "damaged GIF: the image is 0 x 3 pixels"},
         // Enormous sizes from a tiny file are refused before anything is made.
-        {"65535 x 65535", GifBuilder(1, 1).Image(65535, 65535, {8, 1, 0, 0}).Trailer(), "The GIF picture is too large."},
-        {"5000 x 5000", GifBuilder(1, 1).Image(5000, 5000, {8, 1, 0, 0}).Trailer(), "The GIF picture is too large."},
+        {"65535 x 65535", screen(1, 1).Image(65535, 65535, {8, 1, 0, 0}).Trailer(), "the GIF picture is too large"},
+        {"5000 x 5000", screen(1, 1).Image(5000, 5000, {8, 1, 0, 0}).Trailer(), "the GIF picture is too large"},
+        {"a large screen", screen(30000, 30000).Image(1, 1, DataFor(1, 1, {1})).Trailer(),
+         "the GIF picture is too large"},
+        {"an image beyond the largest screen",
+         screen(65535, 1).Place(65535, 0).Image(2, 1, DataFor(2, 1, {1, 1})).Trailer(), "the GIF picture is too large"},
+        {"4096 x 4096 without data", screen(1, 1).Image(4096, 4096, {8, 0}).Trailer(),
+         "damaged GIF: the image data ends at row 0 of 4096"},
+        {"data for 12 rows", screen(40, 30).Image(40, 30, twelveRows).Trailer(),
+         "damaged GIF: the image data ends at row 12 of 30"},
+        {"data for 12 rows, interlaced", screen(40, 30).Image(40, 30, twelveRows, true).Trailer(),
+         "damaged GIF: the image data ends after 12 of 30 interlaced rows"},
+        {"code size 12", screen(40, 30).Image(40, 30, codeSize12).Trailer(),
+         "damaged GIF: the minimum code size 12 is not 1 to 11"},
     };
     for (const Case& c : cases) {
-        image::CImageImpl picture;
-        auto read = image::ReadGif(c.file, picture);
-        EXPECT_EQ(read.has_value(), c.error == nullptr) << c.name;
-        if (!read && c.error != nullptr) {
-            EXPECT_EQ(read.error().message, c.error) << c.name;
-        }
-        EXPECT_FALSE(picture.HasPicture()) << c.name;
+        auto picture = gif_test::MakePicture(1, 1, {1});
+        picture->imageTransparent = 0;
+        auto read = image::ReadGif(c.file, *picture);
+        ASSERT_FALSE(read) << c.name;
+        EXPECT_EQ(read.error().message, c.error) << c.name;
+        EXPECT_EQ(picture->imageWidth, 1) << c.name;
+        EXPECT_EQ(gif_test::TopDownIndices(*picture), Bytes{1}) << c.name;
+        EXPECT_EQ(picture->imageTransparent, 0) << c.name;
     }
     // Up to 4096 x 4096 a picture is made whatever the data hold; a 20,000 x
     // 20,000 map needs some 37 KB at least; beyond 2^30 pixels no data is enough.
@@ -125,38 +181,9 @@ TEST(GifReader, RefusesWhatIsNotAGifAndMakesNoPictureWithoutAnImage) {
     EXPECT_TRUE(image::GifPictureSizeAllowed(20000, 20000, 37000));
     EXPECT_FALSE(image::GifPictureSizeAllowed(20000, 20000, 36000));
     EXPECT_FALSE(image::GifPictureSizeAllowed(32768, 32769, 1'000'000'000));
-    image::CImageImpl empty;
-    ASSERT_TRUE(image::ReadGif(GifBuilder(1, 1).Image(4096, 4096, {8, 0}).Trailer(), empty));
-    EXPECT_EQ(empty.imageWidth, 4096);
 }
 
-TEST(GifReader, ShortAndDamagedDataKeepWhatWasDecoded) {
-    auto pixels = gif_test::MakePixels(40, 30, 4, false, 9);
-    auto whole = GifBuilder(40, 30, kFourColours).Image(40, 30, DataFor(40, 30, pixels)).Trailer();
-    const std::size_t packed = 22 + kFourColours.size();  // the image descriptor's last byte
-    for (bool interlaced : {false, true}) {
-        auto file = whole;
-        file[packed] = interlaced ? 0x40 : 0;
-        file.resize(file.size() / 2);
-        image::CImageImpl picture;
-        ASSERT_TRUE(image::ReadGif(file, picture));
-        auto got = gif_test::TopDownIndices(picture);
-        ASSERT_EQ(got.size(), pixels.size());
-        if (!interlaced) {
-            EXPECT_TRUE(std::equal(got.begin(), got.begin() + 400, pixels.begin()));
-            EXPECT_EQ(got.back(), 0);
-        }
-    }
-    // A code size outside 2..9 leaves the picture made but empty.
-    auto file = whole;
-    file[packed + 1] = 12;
-    image::CImageImpl picture;
-    ASSERT_TRUE(image::ReadGif(file, picture));
-    EXPECT_EQ(gif_test::TopDownIndices(picture), Bytes(1200, 0));
-    EXPECT_EQ(picture.imagePalette->Colors(), Colors(kFourColours));
-}
-
-TEST(GifReader, HostileFilesEndCleanly) {
+TEST(GifReader, HostileFilesEndCleanlyAndNothingPartIsTakenForWhole) {
     // Sub-blocks of noise up to the end of the file, never a terminator.
     auto endless = GifBuilder(64, 64, kFourColours).Image(64, 64, {2}).bytes;
     testing_support::Lcg random(11);
@@ -164,26 +191,33 @@ TEST(GifReader, HostileFilesEndCleanly) {
         endless.push_back(i % 256 == 0 ? 255 : static_cast<std::uint8_t>(random.Next()));
     }
     image::CImageImpl picture;
-    EXPECT_TRUE(image::ReadGif(endless, picture));
+    (void)image::ReadGif(endless, picture);
 
-    // Every cut and a sprinkling of flipped bytes of a real file.
+    // Every cut of a real file reads as the whole picture or not at all.
     auto good = GifBuilder(23, 17, gif_test::RgbTable(16, 2))
                     .Transparency(4)
                     .Image(23, 17, DataFor(23, 17, gif_test::MakePixels(23, 17, 16, true, 4)), true)
                     .Trailer();
+    image::CImageImpl whole;
+    ASSERT_TRUE(image::ReadGif(good, whole));
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
         image::CImageImpl part;
-        (void)image::ReadGif(std::span(good.data(), cut), part);
+        if (image::ReadGif(std::span(good.data(), cut), part)) {
+            EXPECT_EQ(gif_test::TopDownIndices(part), gif_test::TopDownIndices(whole)) << cut;
+        } else {
+            EXPECT_FALSE(part.HasPicture()) << cut;
+        }
     }
+    // A sprinkling of flipped bytes.
     for (int round = 0; round < 2000; ++round) {
         auto bad = good;
         for (int k = 0; k < 3; ++k) {
             bad[random.Next() % bad.size()] = static_cast<std::uint8_t>(random.Next());
         }
         image::CImageImpl damaged;
-        if (image::ReadGif(bad, damaged)) {
-            EXPECT_EQ(damaged.HasPicture(), damaged.imageWidth > 0);
-        }
+        bool read = static_cast<bool>(image::ReadGif(bad, damaged));
+        EXPECT_EQ(damaged.HasPicture(), read);
+        EXPECT_EQ(damaged.imageWidth > 0, read);
     }
 }
 

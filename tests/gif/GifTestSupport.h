@@ -1,7 +1,12 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,21 +32,38 @@ struct GifBuilder {
         Append({0, 0});
         Append(globalRgb);
     }
-    // A graphic control extension naming a transparent index.
+    // The screen's background index.
+    GifBuilder& Background(int index) {
+        bytes[11] = static_cast<std::uint8_t>(index);
+        return *this;
+    }
+    // A graphic control extension naming a transparent index, its block
+    // blockSize bytes long (4 as written, longer ones padded with zeros).
     GifBuilder& Transparency(int index, int blockSize = 4) {
-        Append({0x21, 0xF9, static_cast<std::uint8_t>(blockSize), 0x01, 0, 0, static_cast<std::uint8_t>(index), 0});
+        Bytes block{0x01, 0, 0, static_cast<std::uint8_t>(index)};
+        block.resize(static_cast<std::size_t>(blockSize), 0);
+        Append({0x21, 0xF9, static_cast<std::uint8_t>(blockSize)});
+        Append(block);
+        bytes.push_back(0);
+        return *this;
+    }
+    // Where the next image lies on the screen.
+    GifBuilder& Place(int left, int top) {
+        nextLeft = left;
+        nextTop = top;
         return *this;
     }
     GifBuilder& Image(int width, int height, const Bytes& data, bool interlaced = false, const Bytes& localRgb = {}) {
         bytes.push_back(0x2C);
-        Le16(0);
-        Le16(0);
+        Le16(nextLeft);
+        Le16(nextTop);
         Le16(width);
         Le16(height);
         int packed = (interlaced ? 0x40 : 0) | (localRgb.empty() ? 0 : 0x80 | TableBits(localRgb));
         bytes.push_back(static_cast<std::uint8_t>(packed));
         Append(localRgb);
         Append(data);
+        nextLeft = nextTop = 0;
         return *this;
     }
     GifBuilder& Append(const Bytes& more) {
@@ -54,6 +76,8 @@ struct GifBuilder {
     }
 
 private:
+    int nextLeft = 0;
+    int nextTop = 0;
     void Le16(int v) { Append({static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
     static int TableBits(const Bytes& rgb) {
         int k = 0;
@@ -106,6 +130,121 @@ inline Bytes Encode(const image::CImageImpl& picture) {
 inline Bytes DataFor(int width, int height, const Bytes& topDown) {
     Bytes file = Encode(*MakePicture(width, height, topDown));
     return {file.begin() + 791, file.end() - 1};
+}
+
+// Packs codes of given widths least significant bit first, as GIF does.
+class CodePacker {
+public:
+    CodePacker& Put(int code, int width) {
+        for (int i = 0; i < width; ++i, ++bit) {
+            if (bit % 8 == 0) {
+                bytes.push_back(0);
+            }
+            bytes.back() = static_cast<std::uint8_t>(bytes.back() | (((code >> i) & 1) << (bit % 8)));
+        }
+        return *this;
+    }
+    CodePacker& Put(std::initializer_list<int> codes, int width) {
+        for (int code : codes) {
+            Put(code, width);
+        }
+        return *this;
+    }
+    Bytes bytes;
+
+private:
+    int bit = 0;
+};
+
+// Writes codes with the widths a decoder expects: after a clear code (and at
+// the start) the first code makes no entry, every later one makes one until
+// 4096 are in use, and the width grows once the next entry would not fit.
+class StreamBuilder {
+public:
+    explicit StreamBuilder(int minimumCodeSize) : minimum(minimumCodeSize) { Reset(); }
+    void Clear() {
+        packer.Put(1 << minimum, width);
+        Reset();
+    }
+    void Code(int code) {
+        packer.Put(code, width);
+        if (!afterClear && nextFree < 4096) {
+            ++nextFree;
+        }
+        afterClear = false;
+        if (nextFree == 1 << width && width < 12) {
+            ++width;
+        }
+    }
+    void End() { packer.Put((1 << minimum) + 1, width); }
+    int NextFree() const { return nextFree; }
+    const Bytes& Stream() const { return packer.bytes; }
+
+private:
+    void Reset() {
+        width = minimum + 1;
+        nextFree = (1 << minimum) + 2;
+        afterClear = true;
+    }
+    CodePacker packer;
+    int minimum;
+    int width = 0;
+    int nextFree = 0;
+    bool afterClear = true;
+};
+
+// A plain LZW code stream of the pixels for any minimum code size: with or
+// without a leading clear code, a clear code every `clearEvery` codes (never
+// when 0), else a table that stays full once 4096 codes are in use.
+inline Bytes LzwStream(const Bytes& pixels, int minimumCodeSize, bool leadingClear, int clearEvery) {
+    StreamBuilder stream(minimumCodeSize);
+    if (leadingClear) {
+        stream.Clear();
+    }
+    const int firstFree = (1 << minimumCodeSize) + 2;
+    std::map<std::pair<int, int>, int> table;
+    int nextFree = firstFree;
+    int string = -1;
+    int codes = 0;
+    for (std::uint8_t pixel : pixels) {
+        if (string < 0) {
+            string = pixel;
+            continue;
+        }
+        if (auto longer = table.find({string, pixel}); longer != table.end()) {
+            string = longer->second;
+            continue;
+        }
+        stream.Code(string);
+        if (nextFree < 4096) {
+            table[{string, pixel}] = nextFree++;
+        }
+        string = pixel;
+        if (clearEvery > 0 && ++codes % clearEvery == 0) {
+            stream.Clear();
+            table.clear();
+            nextFree = firstFree;
+        }
+    }
+    if (string >= 0) {
+        stream.Code(string);
+    }
+    stream.End();
+    return stream.Stream();
+}
+
+// Image data: the minimum code size, the stream in sub-blocks of up to 255
+// bytes, the terminator.
+inline Bytes ImageData(int minimumCodeSize, const Bytes& stream) {
+    Bytes data{static_cast<std::uint8_t>(minimumCodeSize)};
+    for (std::size_t at = 0; at < stream.size(); at += 255) {
+        std::size_t n = std::min<std::size_t>(255, stream.size() - at);
+        data.push_back(static_cast<std::uint8_t>(n));
+        data.insert(data.end(), stream.begin() + static_cast<std::ptrdiff_t>(at),
+                    stream.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    data.push_back(0);
+    return data;
 }
 
 // Colours from red, green, blue triples.

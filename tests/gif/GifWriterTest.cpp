@@ -60,7 +60,7 @@ TEST(GifWriter, RefusesWhatItCannotWriteAndLeavesNoFile) {
     const Case cases[] = {
         {"24 bits", deep, folder / "deep.gif", image::kGifTooDeepMessage},
         {"70000 wide", wide, folder / "wide.gif", image::kGifTooLargeMessage},
-        {"no picture", empty, folder / "empty.gif", "There is no picture to write."},
+        {"no picture", empty, folder / "empty.gif", "there is no picture to write"},
         {"no folder", *picture, folder / "missing/x.gif", image::kGifCannotOpenMessage},
         {"a full disk", *picture, "/dev/full", image::kGifWriteErrorMessage},
     };
