@@ -7,12 +7,17 @@
 
 namespace palm {
 
-// Writes the picture of `map` to `path` as an uncompressed Windows bitmap of the
-// map's own depth (1, 2, 4 or 8 bits; bottom row first, rows padded to 32 bits).
-// The colours are the map's colour table, black for the entries it lacks, or
-// else the inverted grey ramp of Palm grey levels (0 white). A compressed map is
-// expanded first. An error when the map has no picture that can be written or
-// the file cannot be created or written; the map is not changed.
+// Writes the picture of `map` to `path` as an uncompressed Windows bitmap
+// (bottom row first, rows padded to 32 bits) of the map's own depth, but 4 bits
+// for a 2-bit map, a depth that few bitmap readers take. The colours are those
+// the map shows on the handheld (MapColors). A compressed map is expanded
+// first. An error when the map has no picture that can be written or the file
+// cannot be created or written; the map is not changed.
 platform::Result<void> ExportAsBmp(const mapdb::MapRecord& map, const std::string& path);
+
+// Writes the picture of `map` in the format its file name's extension names:
+// a Windows bitmap as ExportAsBmp writes it, or a GIF, JPEG or PNG picture of
+// 8 bits per pixel in the map's colours. An unknown extension is an error.
+platform::Result<void> ExportAsPicture(const mapdb::MapRecord& map, const std::string& path);
 
 }  // namespace palm

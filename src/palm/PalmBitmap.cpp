@@ -1,9 +1,13 @@
 #include "PalmBitmap.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <cstring>
 #include <new>
 
+#include "image/PaletteMapping.h"
+#include "palm/MapColors.h"
 #include "palm/PixelOps.h"
 #include "platform/ByteOrder.h"
 
@@ -19,6 +23,8 @@ inline unsigned SourceIndex(const std::uint8_t* row, std::size_t x) {
         return row[x];
     } else if constexpr (SourceBits == 4) {
         return (unsigned{row[x >> 1]} >> ((~x & 1u) << 2)) & 0x0Fu;
+    } else if constexpr (SourceBits == 2) {
+        return (unsigned{row[x >> 2]} >> ((~x & 3u) << 1)) & 3u;
     } else {
         return (unsigned{row[x >> 3]} >> (7 - (x & 7u))) & 1u;
     }
@@ -50,9 +56,14 @@ struct RowTables {
     std::array<std::uint8_t, 256> values{};
     PositionedTables positioned{};
     std::vector<std::uint8_t> pairs;
+    bool identity = false;
 
     RowTables(const std::array<std::uint8_t, 256>& table, unsigned sourceBits, unsigned destBits)
         : values(table), positioned(Positioned(table, destBits)) {
+        identity = true;
+        for (std::size_t s = 0; s < table.size(); ++s) {
+            identity = identity && table[s] == s;
+        }
         if (sourceBits != 8 || destBits == 8) {
             return;
         }
@@ -76,8 +87,13 @@ struct RowTables {
 template <unsigned SourceBits, unsigned DestBits>
 void ConvertRow(const std::uint8_t* source, std::uint8_t* dest, std::size_t width, const RowTables& rowTables) {
     if constexpr (SourceBits == 8 && DestBits == 8) {
-        (void)rowTables;  // the table is the identity at 8 bits
-        std::memcpy(dest, source, width);
+        if (rowTables.identity) {
+            std::memcpy(dest, source, width);
+        } else {
+            for (std::size_t x = 0; x < width; ++x) {
+                dest[x] = rowTables.values[source[x]];
+            }
+        }
     } else {
         constexpr unsigned kPerByte = 8 / DestBits;
         const PositionedTables& tables = rowTables.positioned;
@@ -130,8 +146,101 @@ RowConverter ConverterTo(unsigned destBits) {
 RowConverter Converter(unsigned sourceBits, unsigned destBits) {
     switch (sourceBits) {
         case 1: return ConverterTo<1>(destBits);
+        case 2: return ConverterTo<2>(destBits);
         case 4: return ConverterTo<4>(destBits);
         default: return ConverterTo<8>(destBits);
+    }
+}
+
+// The rows of a picture as they lie in memory, and each one's place from the top.
+template <class Visit>
+void ForEachRow(const SourcePicture& picture, Visit visit) {
+    for (std::uint32_t stored = 0; stored < picture.height; ++stored) {
+        const std::uint32_t y = picture.topDown ? stored : picture.height - 1 - stored;
+        visit(picture.firstRow + picture.stride * stored, y);
+    }
+}
+
+// The source indices of one row, one byte each.
+void ReadIndexes(const SourcePicture& picture, const std::uint8_t* row, std::uint8_t* out) {
+    std::array<std::uint8_t, 256> identity{};
+    std::iota(identity.begin(), identity.end(), std::uint8_t{0});
+    const RowTables tables(identity, picture.bitCount, 8);
+    Converter(picture.bitCount, 8)(row, out, picture.width, tables);
+}
+
+std::array<bool, 256> UsedIndexes(const SourcePicture& picture) {
+    std::array<bool, 256> used{};
+    std::vector<std::uint8_t> indexes(picture.width);
+    ForEachRow(picture, [&](const std::uint8_t* row, std::uint32_t) {
+        ReadIndexes(picture, row, indexes.data());
+        for (std::uint8_t index : indexes) {
+            used[index] = true;
+        }
+    });
+    return used;
+}
+
+// The distinct colours of the used indices in the order of their first index,
+// and each index's place among them.
+struct UsedColors {
+    std::vector<image::Color> colors;
+    std::array<std::uint8_t, 256> places{};
+};
+
+UsedColors FindUsedColors(const SourcePicture& picture) {
+    UsedColors found;
+    const std::array<bool, 256> used = UsedIndexes(picture);
+    for (std::size_t s = 0; s < used.size(); ++s) {
+        if (!used[s]) {
+            continue;
+        }
+        const image::Color c = picture.colors.At(s);
+        const auto same = std::find(found.colors.begin(), found.colors.end(), c);
+        found.places[s] = static_cast<std::uint8_t>(same - found.colors.begin());
+        if (same == found.colors.end()) {
+            found.colors.push_back(c);
+        }
+    }
+    return found;
+}
+
+bool IsSystemPalette(const image::CImagePalette& colors) {
+    for (std::size_t i = 0; i < colors.Size(); ++i) {
+        if (colors.At(i) != SystemPalette().At(i)) {
+            return false;
+        }
+    }
+    return colors.Size() <= SystemPalette().Size();
+}
+
+// Error diffusion of the picture's colours, or of their grey levels, into the
+// colours of the map's values; the rows are written at the map's depth.
+void DiffuseInto(const SourcePicture& picture, const image::CImagePalette& values, bool asGrey, unsigned pixelSize,
+                 std::uint8_t* rows, std::size_t rowBytes) {
+    std::array<image::Color, 256> sourceColors{};
+    for (std::size_t s = 0; s < sourceColors.size(); ++s) {
+        const image::Color c = picture.colors.At(s);
+        const auto grey = static_cast<std::uint8_t>(std::lround(Luminance(c.red, c.green, c.blue)));
+        sourceColors[s] = asGrey ? image::Color{grey, grey, grey} : c;
+    }
+    const image::NearestColors nearest(values.Colors());
+    image::ErrorDiffusion diffusion(nearest, picture.width);
+    std::array<std::uint8_t, 256> identity{};
+    std::iota(identity.begin(), identity.end(), std::uint8_t{0});
+    const RowTables pack(identity, 8, pixelSize);
+    std::vector<std::uint8_t> indexes(picture.width);
+    std::vector<std::uint8_t> chosen(picture.width);
+    std::vector<image::Color> colors(picture.width);
+    // Top row first, wherever it lies: the errors run down the picture.
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+        const std::uint32_t stored = picture.topDown ? y : picture.height - 1 - y;
+        ReadIndexes(picture, picture.firstRow + picture.stride * stored, indexes.data());
+        for (std::size_t x = 0; x < indexes.size(); ++x) {
+            colors[x] = sourceColors[indexes[x]];
+        }
+        diffusion.Row(colors.data(), chosen.data());
+        Converter(8, pixelSize)(chosen.data(), rows + rowBytes * y, picture.width, pack);
     }
 }
 
@@ -188,6 +297,29 @@ Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file) {
     return picture;
 }
 
+Result<SourcePicture> TakeSourcePicture(image::CImageImpl& picture) {
+    image::CImageImpl taken;
+    taken.TakeOver(&picture);
+    const int bits = taken.imageBitCount;
+    if (!taken.HasPicture() || (bits != 1 && bits != 2 && bits != 4 && bits != 8) ||
+        taken.imageWidth > std::int32_t{kMaxMapSide} || taken.imageHeight > std::int32_t{kMaxMapSide}) {
+        return UnsupportedFormat();
+    }
+    SourcePicture source;
+    std::vector<image::Color> colors =
+        taken.imagePalette ? taken.imagePalette->Colors() : image::PaletteFromDib(*taken.imageDib).Colors();
+    colors.resize(std::size_t{1} << bits);
+    source.colors = image::CImagePalette(std::move(colors));
+    source.bitCount = static_cast<unsigned>(bits);
+    source.width = static_cast<std::uint32_t>(taken.imageWidth);
+    source.height = static_cast<std::uint32_t>(taken.imageHeight);
+    source.stride = static_cast<std::size_t>(taken.imageRowBytes);
+    const std::ptrdiff_t offset = taken.imageBits - taken.imageDib->data();
+    source.decoded = std::move(*taken.imageDib);
+    source.firstRow = source.decoded->data() + offset;
+    return source;
+}
+
 std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height) {
     std::array<float, 4> estimates{};
     for (std::size_t i = 0; i < kDepths.size(); ++i) {
@@ -203,11 +335,15 @@ std::array<std::uint8_t, 256> DestinationTable(const image::CImagePalette& color
     const std::size_t count = std::min<std::size_t>(colors.Size(), table.size());
     const std::size_t fits = std::size_t{1} << pixelSize;
     std::optional<image::CImagePalette> kept;
+    const bool inSystemPalette = IsSystemPalette(colors);
     for (std::size_t s = 0; s < count; ++s) {
         const image::Color c = colors.At(s);
         unsigned value = 0;
-        if (pixelSize == 8) {
+        if (pixelSize == 8 && withColorTable) {
             value = static_cast<unsigned>(s);
+        } else if (pixelSize == 8) {
+            value = inSystemPalette ? static_cast<unsigned>(s)
+                                    : static_cast<unsigned>(SystemPalette().NearestIndex(c.red, c.green, c.blue));
         } else if (withColorTable && pixelSize == 1) {
             value = s != 0 ? 1u : 0u;
         } else if (withColorTable) {
@@ -267,21 +403,44 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
 
     mapdb::MapRecord map;
     try {
-        std::size_t tableEntries = std::min(picture.colors.Size(), std::size_t{1} << pixelSize);
+        // The colours of the table, and the value of each source index.
+        std::vector<image::Color> tableColors;
+        std::array<std::uint8_t, 256> values{};
+        UsedColors used;
+        if (withTable && pixelSize < 8) {
+            used = FindUsedColors(picture);
+        }
+        if (withTable && pixelSize < 8 && used.colors.size() <= (std::size_t{1} << pixelSize)) {
+            tableColors = std::move(used.colors);
+            values = used.places;
+        } else {
+            if (withTable) {
+                const std::size_t entries = std::min(picture.colors.Size(), std::size_t{1} << pixelSize);
+                tableColors.assign(picture.colors.Colors().begin(),
+                                   picture.colors.Colors().begin() + static_cast<std::ptrdiff_t>(entries));
+            }
+            values = DestinationTable(picture.colors, pixelSize, withTable);
+        }
         std::vector<std::uint8_t> colorTable;
         if (withTable) {
-            colorTable = PalmColorTable(picture.colors, tableEntries);
+            const std::size_t entries = tableColors.size();
+            colorTable = PalmColorTable(image::CImagePalette(std::move(tableColors)), entries);
         }
         map.data.assign(colorTable.size() + rowBytes * picture.height, 0);
         std::copy(colorTable.begin(), colorTable.end(), map.data.begin());
-        const RowTables tables(DestinationTable(picture.colors, pixelSize, withTable), picture.bitCount, pixelSize);
-        const RowConverter convert = Converter(picture.bitCount, pixelSize);
-        // The source rows in the order they lie in memory, which the processor
-        // fetches ahead: a bottom-up picture fills the block from its last row.
         std::uint8_t* rows = map.data.data() + colorTable.size();
-        for (std::uint32_t stored = 0; stored < picture.height; ++stored) {
-            const std::uint32_t y = picture.topDown ? stored : picture.height - 1 - stored;
-            convert(picture.firstRow + picture.stride * stored, rows + rowBytes * y, picture.width, tables);
+        const bool diffuse = options.dither && !withTable && !(pixelSize == 8 && IsSystemPalette(picture.colors));
+        if (diffuse) {
+            DiffuseInto(picture, pixelSize == 8 ? SystemPalette() : GreyLevels(pixelSize), pixelSize < 8, pixelSize,
+                        rows, rowBytes);
+        } else {
+            const RowTables tables(values, picture.bitCount, pixelSize);
+            const RowConverter convert = Converter(picture.bitCount, pixelSize);
+            // The source rows in the order they lie in memory, which the processor
+            // fetches ahead: a bottom-up picture fills the block from its last row.
+            ForEachRow(picture, [&](const std::uint8_t* row, std::uint32_t y) {
+                convert(row, rows + rowBytes * y, picture.width, tables);
+            });
         }
     } catch (const std::bad_alloc&) {
         return UnsupportedFormat();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/Dib.h"
+#include "image/ImageImpl.h"
 #include "mapdb/MapRecord.h"
 #include "platform/Result.h"
 
@@ -25,22 +26,25 @@ constexpr const char* kUnsupportedFormatText = "Plandrel accepts BMP, GIF and JP
 Error UnsupportedFormat();
 
 // The user's choices for a new map: bits per pixel (1, 2, 4 or 8), scan-line
-// compression, and a colour table of the picture's own colours instead of grey levels.
+// compression, a colour table of the picture's own colours instead of grey
+// levels, and error diffusion where colours are lost (grey levels below 8 bits,
+// the system palette at 8 bits without a table, and reducing a true-colour picture).
 struct ConversionOptions {
     unsigned depth = 1;
     bool compress = false;
     bool colorTable = false;
+    bool dither = false;
 };
 
-// The picture of a Windows bitmap file image that a map can be made of: 1, 4
-// or 8 bits per pixel, rows padded to 32 bits where they lie in the file image
-// (which must outlive this), or in a block decoded from it.
+// The picture that a map can be made of: 1, 2, 4 or 8 bits per pixel, rows
+// padded to 32 bits where they lie in a Windows bitmap file image (which must
+// outlive this), or in a block decoded from it or taken from a picture.
 struct SourcePicture {
     SourcePicture() = default;
     SourcePicture(SourcePicture&&) = default;
     SourcePicture(const SourcePicture&) = delete;
 
-    std::optional<image::DibBlock> decoded;  // only for run-length encoded files
+    std::optional<image::DibBlock> decoded;  // none when the rows lie in the file image
     const std::uint8_t* firstRow = nullptr;  // the first row stored
     unsigned bitCount = 0;
     std::uint32_t width = 0;
@@ -54,6 +58,10 @@ struct SourcePicture {
 // "Unsuported format" for anything but 1, 4 and 8 bits per pixel, and for a
 // picture too large for a map's 16-bit fields.
 Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file);
+// Takes the rows and colours of a picture of 1, 2, 4 or 8 bits per pixel, which
+// is left empty; "Unsuported format" for any other picture, and one too large
+// for a map's 16-bit fields.
+Result<SourcePicture> TakeSourcePicture(image::CImageImpl& picture);
 
 // The record size in KB (bytes / 1024) of a new uncompressed map of
 // width × height pixels without colour table, at 1, 2, 4 and 8 bits per pixel:
@@ -65,8 +73,9 @@ std::array<float, 4> SizeEstimates(std::uint32_t width, std::uint32_t height);
 // index the source depth can hold. With a colour table the index is kept (at 1
 // bit every index but 0 becomes 1; at 2 and 4 bits an index beyond the depth
 // becomes the index of the nearest colour among those the table keeps); without
-// one the colour's luminance gives an inverted grey level, and 8 bits keep the
-// index. Entries of indices the source cannot hold are 0.
+// one the colour's luminance gives an inverted grey level, and at 8 bits the
+// nearest colour of the system palette is taken (a picture in that very palette
+// keeps its indices). Entries of indices the source cannot hold are 0.
 std::array<std::uint8_t, 256> DestinationTable(const image::CImagePalette& colors, unsigned pixelSize,
                                                bool withColorTable);
 
@@ -79,8 +88,11 @@ image::CImagePalette ReadPalmColorTable(std::span<const std::uint8_t> data, std:
 // Converts the picture into the Palm bitmap of a new map: width, height,
 // pixelSize, rowBytes, version 2, the hasColorTable flag, and `data` (the
 // colour table when asked for, then the uncompressed rows, top row first;
-// compression is left to CompressScanLines). Name and corners are the
-// caller's. "Unsuported format" when a row would not fit the 16-bit rowBytes.
+// compression is left to CompressScanLines). Below 8 bits, a table holds just
+// the distinct colours the pixels use, in the order of their first index, when
+// the depth has room for them all; otherwise the DestinationTable rules apply.
+// Name and corners are the caller's. "Unsuported format" when a row would not
+// fit the 16-bit rowBytes.
 Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options);
 
 }  // namespace palm

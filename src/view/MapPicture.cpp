@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "palm/PalmBitmap.h"
+#include "palm/MapColors.h"
 #include "palm/ScanLines.h"
 
 namespace view {
@@ -28,21 +28,12 @@ std::optional<MapPixels> RenderMap(const mapdb::MapRecord& map) {
     }
     const std::size_t colors = std::size_t{1} << depth;
     std::array<std::uint32_t, 256> palette{};
-    palette.fill(Rgb(0, 0, 0));
-    const std::size_t rowsStart = mapdb::GetColorTableSize(map);
-    if (map.HasColorTable()) {
-        const image::CImagePalette table = palm::ReadPalmColorTable(*block, colors);
-        for (std::size_t i = 0; i < table.Size(); ++i) {
-            const image::Color color = table.At(i);
-            palette[i] = Rgb(color.red, color.green, color.blue);
-        }
-    } else {
-        const std::size_t step = 255 / (colors - 1);
-        for (std::size_t i = 0; i < colors; ++i) {
-            const auto grey = static_cast<unsigned>(255 - i * step);
-            palette[i] = Rgb(grey, grey, grey);
-        }
+    const image::CImagePalette shown = palm::MapColors(map, *block);
+    for (std::size_t i = 0; i < colors; ++i) {
+        const image::Color color = shown.At(i);
+        palette[i] = Rgb(color.red, color.green, color.blue);
     }
+    const std::size_t rowsStart = mapdb::GetColorTableSize(map);
     const std::size_t rowBytes = map.rowBytes;
     if (rowBytes * 8 < std::size_t{map.width} * depth || block->size() < rowsStart + rowBytes * map.height) {
         return std::nullopt;

@@ -16,9 +16,8 @@ struct MapPixels {
     std::vector<std::uint32_t> argb;
 };
 
-// The picture of a map of 1, 2, 4 or 8 bits per pixel: the colours of its colour
-// table (black for indices the table lacks) or else the Palm grey levels, 0
-// white and the depth's highest value black. Compressed rows are expanded.
+// The picture of a map of 1, 2, 4 or 8 bits per pixel in the colours the
+// handheld shows (palm::MapColors). Compressed rows are expanded.
 // None when the map has another depth, or rows that do not expand.
 std::optional<MapPixels> RenderMap(const mapdb::MapRecord& map);
 

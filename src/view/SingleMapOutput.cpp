@@ -1,6 +1,6 @@
 #include "SingleMapOutput.h"
 
-#include "palm/BmpExport.h"
+#include "palm/MapExport.h"
 #include "platform/Files.h"
 
 namespace view {
@@ -22,7 +22,7 @@ platform::Result<void> BeamMap(const mapdb::MapRecord& map, const std::string& p
 }
 
 platform::Result<void> ExportMap(const mapdb::MapRecord& map, const std::string& path) {
-    return palm::ExportAsBmp(map, path);
+    return palm::ExportAsPicture(map, path);
 }
 
 }  // namespace view

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 
-#include "palm/BmpExport.h"
+#include "palm/MapExport.h"
 #include "palm/PixelOps.h"
+#include "palm/MapColors.h"
 #include "palm/ScanLines.h"
+#include "support/RunCommand.h"
 #include "PalmFixtures.h"
 #include "support/TempFolder.h"
 
@@ -58,18 +60,25 @@ TEST_F(ExportAsBmpTest, OneBitMapWithGreyRampAndPaddedRowsBottomFirst) {
     EXPECT_EQ(Slice(file, 62, 12), (Bytes{0x31, 0x32, 0, 0, 0x21, 0x22, 0, 0, 0x11, 0x12, 0, 0}));
 }
 
-TEST_F(ExportAsBmpTest, ColourTablesAndRamps) {
+TEST_F(ExportAsBmpTest, ColourTablesSystemPaletteAndGreyLevels) {
+    // 8 bits without a table: the handheld's system palette.
     ASSERT_TRUE(ExportAsBmp(Map(4, 1, 8, {1, 2, 3, 4}), path));
     Bytes file = ReadFileBytes(path);
     ASSERT_EQ(file.size(), 54u + 1024u + 4u);
     for (std::size_t i = 0; i < 256; ++i) {
-        const auto grey = static_cast<std::uint8_t>(255 - i);
-        EXPECT_EQ(Slice(file, 54 + 4 * i, 4), (Bytes{grey, grey, grey, 0}));
+        const Color c = SystemPalette().At(i);
+        EXPECT_EQ(Slice(file, 54 + 4 * i, 4), (Bytes{c.blue, c.green, c.red, 0})) << i;
     }
     EXPECT_EQ(Slice(file, 1078, 4), (Bytes{1, 2, 3, 4}));
 
+    // 2 bits: a 4-bit bitmap of the four grey levels, then black.
     ASSERT_TRUE(ExportAsBmp(Map(3, 1, 2, {0x1B, 0}), path));
-    EXPECT_EQ(Slice(ReadFileBytes(path), 54, 16), (Bytes{255, 255, 255, 0, 170, 170, 170, 0, 85, 85, 85, 0, 0, 0, 0, 0}));
+    file = ReadFileBytes(path);
+    ASSERT_EQ(file.size(), 54u + 64u + 4u);
+    EXPECT_EQ(platform::ReadLE16(&file[28]), 4u);
+    EXPECT_EQ(Slice(file, 54, 20),
+              (Bytes{255, 255, 255, 0, 170, 170, 170, 0, 85, 85, 85, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Slice(file, 118, 4), (Bytes{0x01, 0x23, 0, 0}));
     ASSERT_TRUE(ExportAsBmp(Map(3, 1, 4, {}), path));
     EXPECT_EQ(ReadFileBytes(path)[54 + 4 * 14], 17);
 
@@ -111,8 +120,8 @@ TEST_F(ExportAsBmpTest, RefusedMapsAndFilesAreToldWhy) {
     };
     const std::string unwritable = folder / "missing/Essai.bmp";
     const Case cases[] = {
-        {damaged, path, "The compressed rows of the map are damaged: no bitmap was written."},
-        {Map(8, 1, 3, Bytes(4, 0)), path, "The map cannot be written as a bitmap: it has 3 bits per pixel, not 1, 2, 4 or 8."},
+        {damaged, path, "The compressed rows of the map are damaged: no picture was written."},
+        {Map(8, 1, 3, Bytes(4, 0)), path, "The map cannot be written as a picture: it has 3 bits per pixel, not 1, 2, 4 or 8."},
         {Map(4, 1, 8, {1, 2, 3, 4}), unwritable, "Cannot create the file " + unwritable + ":\n"},
     };
     for (const Case& c : cases) {
@@ -125,9 +134,10 @@ TEST_F(ExportAsBmpTest, RefusedMapsAndFilesAreToldWhy) {
 
 // Exported and converted again at the same depth and table choice, a map keeps its rows.
 TEST_F(ExportAsBmpTest, RoundTripThroughTheConversion) {
-    for (unsigned depth : {1u, 4u, 8u}) {
+    for (unsigned depth : {1u, 2u, 4u, 8u}) {
         for (bool table : {false, true}) {
-            const Picture picture = RandomPicture(21, 7, 8, depth * 10);
+            // With a table, no more colours than the depth holds: a table of just those comes back.
+            const Picture picture = RandomPicture(21, 7, 8, depth * 10, table ? (1u << depth) - 1 : 255);
             auto map = Convert(picture.Bmp(), depth, table);
             ASSERT_TRUE(map);
             ASSERT_TRUE(ExportAsBmp(*map, path));
@@ -136,4 +146,26 @@ TEST_F(ExportAsBmpTest, RoundTripThroughTheConversion) {
             EXPECT_EQ(again->data, map->data) << depth << " bits, table " << table;
         }
     }
+}
+
+// Other formats through the image library, read back by ImageMagick in the map's colours.
+TEST_F(ExportAsBmpTest, ThePictureFormatIsTheExtensionsAndAnUnknownOneIsRefused) {
+    auto map = Map(3, 2, 2, {0x1B, 0, 0xE4, 0});
+    for (const std::string extension : {"png", "gif", "PNG"}) {
+        const std::string out = folder / ("Essai." + extension);
+        ASSERT_TRUE(ExportAsPicture(map, out)) << extension;
+        auto decoded = testing_support::RunShell("convert " + out + " -depth 8 rgb:-", folder);
+        ASSERT_EQ(decoded.status, 0) << decoded.err;
+        const std::string expected{"\xFF\xFF\xFF\xAA\xAA\xAA\x55\x55\x55"
+                                   "\x00\x00\x00\x55\x55\x55\xAA\xAA\xAA", 18};
+        EXPECT_EQ(decoded.out, expected) << extension;
+    }
+    ASSERT_TRUE(ExportAsPicture(map, folder / "Essai.jpg"));
+    EXPECT_EQ(testing_support::RunShell("identify -format %m " + folder / "Essai.jpg", folder).out, "JPEG");
+
+    const std::string unknown = folder / "Essai.tif";
+    auto written = ExportAsPicture(map, unknown);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().message, "Cannot write " + unknown + ": name it .bmp, .gif, .jpg or .png for the kind of picture to write.");
+    EXPECT_FALSE(std::filesystem::exists(unknown));
 }

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "image/BmpImageImpl.h"
+#include "palm/MapColors.h"
 #include "palm/PalmBitmap.h"
 #include "palm/PixelOps.h"
 #include "PalmFixtures.h"
@@ -21,6 +27,16 @@ Color Grey(std::uint8_t level) {
 // The 8-bit picture of 4 × 2 pixels whose stored rows are 1 1 0 0 (bottom) and 0 1 0 1 (top).
 Picture BlackAndWhite() {
     return Picture{4, 2, 8, {kBlack, kWhite}, {0, 1, 0, 1, 1, 1, 0, 0}};
+}
+
+std::size_t DistinctColors(const Picture& picture) {
+    std::vector<Color> distinct;
+    for (unsigned s : picture.indices) {
+        if (std::find(distinct.begin(), distinct.end(), picture.colors[s]) == distinct.end()) {
+            distinct.push_back(picture.colors[s]);
+        }
+    }
+    return distinct.size();
 }
 
 void ExpectUnsupportedFormat(const platform::Error& error) {
@@ -112,17 +128,18 @@ TEST(DestinationTable, ColourTableIndicesAndNearestReplacement) {
     EXPECT_EQ(one[0], 0);
     EXPECT_EQ(one[200], 1);
     auto eight = DestinationTable(colors, 8, false);
-    EXPECT_EQ(eight[201], 201);
+    EXPECT_EQ(eight[201], 0);  // white is the first colour of the system palette
 }
 
 TEST(BuildPalmBitmap, ColourTableKeepsTheEntriesTheDepthCanAddressAndBlackForMissingOnes) {
-    Picture picture = RandomPicture(5, 3, 8, 7);
+    // More colours than 4 bits hold.
+    Picture picture = RandomPicture(9, 3, 8, 7);
     picture.indices[0] = 200;
     picture.colors[200] = picture.colors[9];
     auto map = Convert(picture.Bmp(), 4, true);
     ASSERT_TRUE(map);
     const Bytes& data = map->data;
-    ASSERT_EQ(data.size(), 2 + 4 * 16 + 3 * 4u);
+    ASSERT_EQ(data.size(), 2 + 4 * 16 + 3 * 6u);
     EXPECT_EQ(ReadPalmColorTable(data, 256).Colors(),
               std::vector<Color>(picture.colors.begin(), picture.colors.begin() + 16));
     for (std::size_t i = 0; i < 16; ++i) {
@@ -176,6 +193,9 @@ TEST(BuildPalmBitmap, RowConversionMatchesPixelByPixelDefinition) {
             const image::CImagePalette colors(picture.colors);
             for (unsigned depth : {1u, 2u, 4u, 8u}) {
                 for (bool table : {false, true}) {
+                    if (table && depth < 8 && DistinctColors(picture) <= (1u << depth)) {
+                        continue;  // a table of just the colours used: ColourTableOfTheColoursUsed
+                    }
                     const auto lookup = DestinationTable(colors, depth, table);
                     Bytes expected(AlignedRowBytes(width, depth, 16) * 5, 0);
                     for (std::uint32_t y = 0; y < 5; ++y) {
@@ -232,4 +252,128 @@ TEST(BuildPalmBitmap, RefusesRowsBeyondTheRowBytesField) {
     ASSERT_TRUE(map);
     EXPECT_EQ(map->rowBytes, 32768);
     EXPECT_EQ(map->width, 65535);
+}
+
+// Below 8 bits a table holds just the colours the pixels use, in the order of
+// their lowest index, when the depth has room for them; otherwise the first
+// colours of the picture's table, and the nearest of them.
+TEST(BuildPalmBitmap, ColourTableOfTheColoursUsed) {
+    std::vector<Color> layout(256, Color{128, 0, 0});
+    layout[0] = kBlack;
+    layout[7] = {0, 0, 255};
+    layout[9] = {0, 0, 255};  // the same colour twice
+    layout[20] = {0, 255, 0};
+    layout[255] = kWhite;
+    struct Case {
+        const char* what;
+        Bytes indices;
+        unsigned depth;
+        std::vector<Color> table;
+        Bytes rows;
+    };
+    const Case cases[] = {
+        {"black and white at high and low indices", {255, 0, 255, 255, 0}, 1, {kBlack, kWhite}, {0xB0, 0}},
+        {"the same, 4 bits", {255, 0, 255, 255, 0}, 4, {kBlack, kWhite}, {0x10, 0x11, 0x00, 0}},
+        {"one colour at two indices", {9, 7, 255, 0, 7}, 2, {kBlack, {0, 0, 255}, kWhite}, {0x58, 0x40}},
+        {"more colours than fit: the first four, and the nearest", {20, 7, 255, 1, 0}, 2,
+         {kBlack, layout[1], layout[2], layout[3]}, {0x05, 0x00}},
+    };
+    for (const Case& c : cases) {
+        const Picture picture{5, 1, 8, layout, c.indices};
+        auto map = Convert(picture.Bmp(), c.depth, true);
+        ASSERT_TRUE(map) << c.what;
+        EXPECT_EQ(ReadPalmColorTable(map->data, 256).Colors(), c.table) << c.what;
+        EXPECT_EQ(PixelRows(*map), c.rows) << c.what;
+    }
+}
+
+// Error diffusion mixes the levels or palette colours around a colour in
+// proportion; without it every pixel of one colour takes one value.
+TEST(BuildPalmBitmap, DitheringMixesLevelsInProportion) {
+    constexpr std::uint32_t kSide = 32;
+    auto flat = [](Color c) { return Picture{kSide, kSide, 8, {c}, Bytes(kSide * kSide, 0)}.Bmp(); };
+    auto values = [](const mapdb::MapRecord& map) {
+        std::map<unsigned, std::size_t> counts;
+        const Bytes rows = PixelRows(map);
+        for (std::uint32_t y = 0; y < map.height; ++y) {
+            for (std::uint32_t x = 0; x < map.width; ++x) {
+                const unsigned bit = x * map.pixelSize;
+                ++counts[(rows[y * map.rowBytes + bit / 8] >> (8 - map.pixelSize - bit % 8)) & ((1u << map.pixelSize) - 1)];
+            }
+        }
+        return counts;
+    };
+    // Mid grey at 1 bit: all black, or half black.
+    auto plain = Convert(flat(Grey(128)), ConversionOptions{1, false, false, false});
+    auto dithered = Convert(flat(Grey(128)), ConversionOptions{1, false, false, true});
+    ASSERT_TRUE(plain && dithered);
+    EXPECT_EQ(values(*plain), (std::map<unsigned, std::size_t>{{1, kSide * kSide}}));
+    EXPECT_NEAR(static_cast<double>(values(*dithered)[1]) / (kSide * kSide), 0.5, 0.02);
+
+    // A colour between the system palette's: one colour, or the colours around it.
+    const Color between{25, 230, 77};
+    plain = Convert(flat(between), ConversionOptions{8, false, false, false});
+    dithered = Convert(flat(between), ConversionOptions{8, false, false, true});
+    ASSERT_TRUE(plain && dithered);
+    EXPECT_EQ(values(*plain).size(), 1u);
+    double mean[3]{};
+    for (const auto& [value, count] : values(*dithered)) {
+        const Color c = SystemPalette().At(value);
+        mean[0] += c.red * static_cast<double>(count);
+        mean[1] += c.green * static_cast<double>(count);
+        mean[2] += c.blue * static_cast<double>(count);
+    }
+    EXPECT_GT(values(*dithered).size(), 1u);
+    EXPECT_NEAR(mean[0] / (kSide * kSide), between.red, 3);
+    EXPECT_NEAR(mean[1] / (kSide * kSide), between.green, 3);
+    EXPECT_NEAR(mean[2] / (kSide * kSide), between.blue, 3);
+
+    // A picture drawn in the system palette is not dithered.
+    const Picture inPalette{3, 1, 8, SystemPalette().Colors(), {5, 100, 229}};
+    dithered = Convert(inPalette.Bmp(), ConversionOptions{8, false, false, true});
+    ASSERT_TRUE(dithered);
+    EXPECT_EQ(PixelRows(*dithered), (Bytes{5, 100, 229, 0}));
+}
+
+// A picture of the image library converts as the same picture read from its file.
+TEST(TakeSourcePicture, ConvertsAsTheFileOfThePicture) {
+    for (unsigned bits : {1u, 4u, 8u}) {
+        const Picture picture = RandomPicture(13, 4, bits, bits + 40);
+        for (unsigned depth : {1u, 2u, 4u, 8u}) {
+            for (bool table : {false, true}) {
+                image::CBmpImageImpl decoded("");
+                ASSERT_TRUE(decoded.ReadImageBytes(picture.Bmp()));
+                auto source = TakeSourcePicture(decoded);
+                ASSERT_TRUE(source);
+                EXPECT_FALSE(decoded.HasPicture());
+                auto map = BuildPalmBitmap(*source, ConversionOptions{depth, false, table});
+                auto fromFile = Convert(picture.Bmp(), depth, table);
+                ASSERT_TRUE(map && fromFile);
+                EXPECT_EQ(map->data, fromFile->data) << bits << " to " << depth << ", table " << table;
+            }
+        }
+    }
+    // 2 bits, which no bitmap file of ours holds: as the 4-bit picture of the same indices.
+    image::CImageImpl twoBit;
+    ASSERT_NE(twoBit.Create(5, 2, 2, -1), 0);
+    twoBit.SetPaletteObject(std::make_unique<image::CImagePalette>(std::vector<Color>{kWhite, Grey(100), kBlack, Grey(200)}));
+    Picture fourBit{5, 2, 4, {kWhite, Grey(100), kBlack, Grey(200)}, {0, 1, 2, 3, 2, 3, 3, 1, 0, 0}};
+    fourBit.colors.resize(16);
+    for (std::uint32_t i = 0; i < fourBit.indices.size(); ++i) {
+        twoBit.SetPixelIndex(static_cast<int>(i % 5), static_cast<int>(1 - i / 5), fourBit.indices[i]);
+    }
+    auto source = TakeSourcePicture(twoBit);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->bitCount, 2u);
+    auto map = BuildPalmBitmap(*source, ConversionOptions{2, false, false});
+    auto expected = Convert(fourBit.Bmp(), 2, false);
+    ASSERT_TRUE(map);
+    ASSERT_TRUE(expected) << expected.error().message;
+    EXPECT_EQ(map->data, expected->data);
+
+    image::CImageImpl trueColour;
+    ASSERT_NE(trueColour.Create(2, 2, 24, -1), 0);
+    auto refused = TakeSourcePicture(trueColour);
+    ASSERT_FALSE(refused);
+    ExpectUnsupportedFormat(refused.error());
 }

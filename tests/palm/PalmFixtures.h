@@ -114,12 +114,17 @@ inline Picture RandomPicture(std::uint32_t width, std::uint32_t height, unsigned
 }
 
 // The map converted from the bitmap file image `file` at `depth` bits, with or without colour table.
-inline platform::Result<mapdb::MapRecord> Convert(const std::vector<std::uint8_t>& file, unsigned depth, bool table) {
+inline platform::Result<mapdb::MapRecord> Convert(const std::vector<std::uint8_t>& file,
+                                                  const palm::ConversionOptions& options) {
     auto picture = palm::ReadSourcePicture(file);
     if (!picture) {
         return picture.error();
     }
-    return palm::BuildPalmBitmap(*picture, palm::ConversionOptions{depth, false, table});
+    return palm::BuildPalmBitmap(*picture, options);
+}
+
+inline platform::Result<mapdb::MapRecord> Convert(const std::vector<std::uint8_t>& file, unsigned depth, bool table) {
+    return Convert(file, palm::ConversionOptions{depth, false, table});
 }
 
 // The pixel rows of an uncompressed map, behind its colour table.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "palm/MapColors.h"
 #include "palm/ScanLines.h"
 #include "PalmFixtures.h"
 #include "support/RunCommand.h"
@@ -115,8 +116,8 @@ TEST(PalmtopnmTest, DecodesEveryDepthWithAndWithoutTableAndCompression) {
     for (unsigned bits : {1u, 4u, 8u}) {
         for (unsigned depth : {1u, 2u, 4u, 8u}) {
             for (bool table : {false, true}) {
-                // Indices that the table keeps at 2 and 4 bits; palmtopnm's own 8-bit colours end at 230.
-                unsigned maxIndex = table && (depth == 2 || depth == 4) ? (1u << depth) - 1 : !table && depth == 8 ? 230 : 255;
+                // Indices that the table keeps at 2 and 4 bits.
+                unsigned maxIndex = table && (depth == 2 || depth == 4) ? (1u << depth) - 1 : 255;
                 const Picture picture = MapLikePicture(bits, maxIndex, bits * 100 + depth * 10 + table);
                 for (bool compress : {false, true}) {
                     SCOPED_TRACE(testing::Message() << bits << " to " << depth << " bits, table " << table
@@ -137,7 +138,6 @@ TEST(PalmtopnmTest, DecodesEveryDepthWithAndWithoutTableAndCompression) {
                     ASSERT_TRUE(decoded);
                     ASSERT_EQ(decoded->width, picture.width);
                     ASSERT_EQ(decoded->height, picture.height);
-                    const auto defaults = DefaultColours(result.err);
 
                     for (std::uint32_t y = 0; y < picture.height; ++y) {
                         for (std::uint32_t x = 0; x < picture.width; ++x) {
@@ -147,8 +147,8 @@ TEST(PalmtopnmTest, DecodesEveryDepthWithAndWithoutTableAndCompression) {
                             if (table) {
                                 expected = picture.colors[depth == 1 ? (s != 0 ? 1 : 0) : s];
                             } else if (depth == 8) {
-                                ASSERT_TRUE(defaults.count(s));
-                                expected = defaults.at(s);
+                                expected = SystemPalette().At(static_cast<std::size_t>(
+                                    SystemPalette().NearestIndex(colour.red, colour.green, colour.blue)));
                             } else {
                                 auto v = static_cast<std::uint8_t>(255 - ExpectedLevel(colour, depth) * (255 / ((1u << depth) - 1)));
                                 expected = Color{v, v, v};
@@ -160,5 +160,27 @@ TEST(PalmtopnmTest, DecodesEveryDepthWithAndWithoutTableAndCompression) {
                 }
             }
         }
+    }
+}
+
+// A picture drawn in the handheld's own palette keeps its indices, and
+// palmtopnm shows each in the colour of our system palette. Its colours end at 230.
+TEST(PalmtopnmTest, SystemPaletteIsTheHandheldsOwn) {
+    testing_support::TempFolder folder;
+    Picture picture{232, 1, 8, SystemPalette().Colors(), {}};
+    for (unsigned i = 0; i < 232; ++i) {
+        picture.indices.push_back(static_cast<std::uint8_t>(std::min(i, 230u)));
+    }
+    auto map = Convert(picture.Bmp(), 8, false);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(PixelRows(*map), picture.indices);
+    const std::string path = folder / "map.palm";
+    testing_support::WriteFileBytes(path, PalmBitmapFile(*map));
+    auto result = testing_support::RunShell("palmtopnm -showhist " + testing_support::ShellQuote(path), folder);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto defaults = DefaultColours(result.err);
+    ASSERT_GE(defaults.size(), 231u) << result.err;
+    for (const auto& [index, colour] : defaults) {
+        EXPECT_EQ(colour, SystemPalette().At(index)) << index;
     }
 }

@@ -21,7 +21,7 @@ mapdb::MapRecord Map(std::uint16_t width, std::uint16_t height, std::uint8_t dep
     return map;
 }
 
-TEST(MapPictureTest, GreyLevelsAreInverted) {
+TEST(MapPictureTest, GreyLevelsAreInvertedAnd8BitsShowTheSystemPalette) {
     // 1 bit: set bits are black. 2 bits: 0 white, 1 and 2 grey, 3 black.
     auto one = RenderMap(Map(3, 1, 1, 2, {0xA0, 0x00}));
     ASSERT_TRUE(one);
@@ -31,9 +31,9 @@ TEST(MapPictureTest, GreyLevelsAreInverted) {
     ASSERT_TRUE(two);
     EXPECT_EQ(two->argb, (std::vector<std::uint32_t>{kWhite, 0xFFAAAAAAu, 0xFF555555u, kBlack}));
 
-    auto eight = RenderMap(Map(2, 1, 8, 2, {0x00, 0xFF}));
+    auto eight = RenderMap(Map(4, 1, 8, 4, {0x00, 0x05, 0xE1, 0xFF}));
     ASSERT_TRUE(eight);
-    EXPECT_EQ(eight->argb, (std::vector<std::uint32_t>{kWhite, kBlack}));
+    EXPECT_EQ(eight->argb, (std::vector<std::uint32_t>{kWhite, 0xFFFF00FFu, 0xFFC0C0C0u, kBlack}));
 }
 
 TEST(MapPictureTest, ColorTableGivesTheColoursAndBlackBeyondIt) {
