@@ -43,4 +43,14 @@ Result<void> CBmpImageImpl::WriteImage(const std::string& fileName) {
     return saved;
 }
 
+Result<BmpFileBytes> BmpFileBytesOfPicture(CImageImpl& picture) {
+    if (!picture.imageDib) {
+        return Error{"there is no picture to write"};
+    }
+    if (picture.imagePalette) {
+        FillDibColorTable(picture.imageDib.get(), picture.imagePalette.get(), 0);
+    }
+    return BmpFileBytesOf(*picture.imageDib);
+}
+
 }  // namespace image

@@ -12,4 +12,8 @@ public:
     Result<void> WriteImage(const std::string& fileName) override;
 };
 
+// The picture as the bytes of the .bmp file WriteImage writes, its colour
+// table left holding the palette's colours; valid while the picture is unchanged.
+Result<BmpFileBytes> BmpFileBytesOfPicture(CImageImpl& picture);
+
 }  // namespace image

@@ -75,19 +75,28 @@ struct BitmapInfoHeader {
 // Reads a .bmp file (or a bare DIB without file header) into a block with a
 // 40-byte header and positive height (bottom-up rows); an error when the file
 // is missing, damaged, truncated or of a kind this reader does not decode.
+// Bit-field pixels with alpha are composited over white into a 24-bit block.
 Result<DibBlock> LoadBmpFile(const std::string& name);
 // The same from the bytes of a whole file in memory.
 Result<DibBlock> LoadBmpFromMemory(std::span<const std::uint8_t> file);
 // A .bmp file image in memory whose pixel rows are used where they lie: the
 // block's header and colour table exactly as LoadBmpFromMemory makes them
 // (but without pixel rows), and the rows in the file. An error when the rows
-// are run-length encoded, or when LoadBmpFromMemory would refuse the file.
+// are run-length encoded or composited over white, or when LoadBmpFromMemory
+// would refuse the file.
 struct BmpRowsInPlace {
     DibBlock header;
     const std::uint8_t* rows = nullptr;  // the first row the file stores
     bool topDown = false;                // the file stores the top row first
 };
 Result<BmpRowsInPlace> ViewBmpInMemory(std::span<const std::uint8_t> file);
+// A block as the bytes of a .bmp file: the 14-byte file header, then the
+// block's header, table and pixel rows (a view into the block).
+struct BmpFileBytes {
+    std::vector<std::uint8_t> fileHeader;
+    std::span<const std::uint8_t> block;
+};
+Result<BmpFileBytes> BmpFileBytesOf(const DibBlock& block);
 // Writes a block as a .bmp file; no file is left when it cannot be completed.
 Result<void> SaveBmpFile(const std::string& name, const DibBlock& block);
 

@@ -112,13 +112,18 @@ int CPicture::CreateImpl(const std::string& name, int& type) {
 }
 
 Result<void> CPicture::Load(const std::string& name, int type) {
-    pictureName = name;
     Result<std::vector<std::uint8_t>> file = platform::ReadWholeFile(name, kMaxPictureFileBytes);
     if (!file) {
+        pictureName = name;
         return Error{platform::ReasonInWords(file.error().code), "", file.error().code};
     }
+    return LoadBytes(name, *file, type);
+}
+
+Result<void> CPicture::LoadBytes(const std::string& name, std::span<const std::uint8_t> file, int type) {
+    pictureName = name;
     if (type == IMAGE_UNKNOWN) {
-        type = TypeFromContent(*file);
+        type = TypeFromContent(file);
     }
     // Bytes that begin like no format's may still be a bare device-independent bitmap.
     if (type == IMAGE_UNKNOWN && TypeFromExtension(FindExtension(name)) == IMAGE_BMP) {
@@ -130,7 +135,7 @@ Result<void> CPicture::Load(const std::string& name, int type) {
             return Error{"not a picture"};
         }
     }
-    return pictureImpl->ReadImageBytes(*file);
+    return pictureImpl->ReadImageBytes(file);
 }
 
 Result<void> CPicture::Save(const std::string& name, int type) {

@@ -35,6 +35,8 @@ public:
     // the file's first bytes (a bare device-independent bitmap by its name).
     // An error gives the reason: "no such file", "not a picture", "damaged GIF: ...".
     Result<void> Load(const std::string& name, int type = IMAGE_UNKNOWN);
+    // The same from the bytes of the file `name`, already in memory.
+    Result<void> LoadBytes(const std::string& name, std::span<const std::uint8_t> file, int type = IMAGE_UNKNOWN);
     // Writes the picture as the file `name` in the format of `type` or of the name's extension.
     Result<void> Save(const std::string& name, int type = IMAGE_UNKNOWN);
     int Create(int width, int height, int bitsPerPixel, int flags = -1);

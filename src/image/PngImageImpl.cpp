@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <png.h>
@@ -20,12 +22,20 @@ namespace image {
 namespace {
 
 // libpng reports a fatal error through the error function, which must not
-// return: ours jumps back to the stage that called the library, without a
-// message (nothing is shown). Every stage below is a plain function that sets
-// the jump point and holds nothing with a destructor, so the jump skips no
-// destructor; the caller of the stage owns the buffers and cleans up. Between
-// stages no library call that can fail is made.
-[[noreturn]] void PngError(png_structp png, png_const_charp) {
+// return: ours keeps the library's words for the reason and jumps back to the
+// stage that called the library. Every stage below is a plain function that
+// sets the jump point and holds nothing with a destructor, so the jump skips
+// no destructor; the caller of the stage owns the buffers and cleans up.
+// Between stages no library call that can fail is made.
+struct PngMessage {
+    char text[160];
+};
+
+[[noreturn]] void PngError(png_structp png, png_const_charp message) {
+    auto* kept = static_cast<PngMessage*>(png_get_error_ptr(png));
+    if (kept != nullptr) {
+        std::snprintf(kept->text, sizeof kept->text, "%s", message != nullptr ? message : "");
+    }
     png_longjmp(png, 1);
 }
 
@@ -46,9 +56,39 @@ void PngFree(png_structp, png_voidp memory) {
     std::free(memory);
 }
 
-// The background that alpha and transparent colours are composited against,
-// in the format of the rows the library delivers (8-bit samples).
-constexpr png_color_16 kBackground{0, 31, 127, 255, 0};
+// "damaged PNG (WORDS)" with the library's words: a leading capital is
+// lowered unless it starts a chunk name or an abbreviation ("IDAT: CRC error").
+Error Damaged(const PngMessage& message) {
+    std::string words = message.text;
+    while (!words.empty() && (words.back() == '.' || words.back() == ' ' || words.back() == '\n')) {
+        words.pop_back();
+    }
+    if (words.empty()) {
+        return Error{"damaged PNG"};
+    }
+    if (words.size() > 1 && std::isupper(static_cast<unsigned char>(words[0])) != 0 &&
+        std::islower(static_cast<unsigned char>(words[1])) != 0) {
+        words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
+    }
+    return Error{"damaged PNG (" + words + ")"};
+}
+
+Error TooLarge() {
+    return Error{"the PNG picture is too large"};
+}
+
+// Where there is no ink the handheld's screen is white: alpha and transparent
+// colours are composited over white, in the format of the rows the library
+// delivers (8-bit samples; the library widens it itself for 16-bit files).
+constexpr png_color_16 kWhite{0, 255, 255, 255, 255};
+
+// One sample over white by its alpha, in the stored values (no gamma):
+// (alpha × sample + (255 − alpha) × 255) / 255, rounded to the nearest. The
+// library's own compositing of 8-bit samples rounds the same way.
+std::uint8_t OverWhite(std::uint8_t sample, std::uint8_t alpha) {
+    unsigned sum = unsigned{alpha} * sample + (255u - alpha) * 255u;
+    return static_cast<std::uint8_t>((sum + 127u) / 255u);
+}
 
 // ---- Reading ----
 
@@ -73,7 +113,7 @@ struct PngInput {
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
     if (input->bytes.size() - input->position < count) {
-        png_error(png, "Read Error");
+        png_error(png, "premature end of data");
     }
     std::memcpy(out, input->bytes.data() + input->position, count);
     input->position += count;
@@ -96,22 +136,77 @@ bool DataCanHoldPixels(png_structp png, png_infop info, std::uint64_t dataBytes)
     return (bits / 8 + kMaxDeflateRatio - 1) / kMaxDeflateRatio <= dataBytes;
 }
 
-// Asks for one byte per grey value or palette index, or three bytes blue,
-// green, red per colour pixel: alpha composited against the background,
-// 16-bit samples cut to 8, samples below 8 bits unpacked, interlaced passes
-// merged.
-bool TransformStage(png_structp png, png_infop info, int bitDepth) {
+// Whether the header, at its fixed place behind the signature, claims a side
+// beyond the limits (the library refuses such a header without saying so).
+bool ClaimsTooLarge(std::span<const std::uint8_t> file) {
+    constexpr std::size_t kHeaderData = 16;
+    if (file.size() < kHeaderData + 8 || std::memcmp(file.data() + 12, "IHDR", 4) != 0) {
+        return false;
+    }
+    auto side = [&file](std::size_t at) {
+        return std::uint32_t{file[at]} << 24 | std::uint32_t{file[at + 1]} << 16 | std::uint32_t{file[at + 2]} << 8 |
+               file[at + 3];
+    };
+    return side(kHeaderData) > kMaxPictureSide || side(kHeaderData + 4) > kMaxPictureSide;
+}
+
+// How a PNG becomes a picture: what the library delivers, and what is made of it.
+struct PngPlan {
+    int pictureBits = 8;    // 1, 4, 8 or 24
+    int tableEntries = 0;   // colour-table entries; 0 for 24 bits
+    int rowBits = 8;        // bits per pixel of the rows the library delivers
+    bool composite = false;  // alpha or a transparent colour composited over white by the library
+    bool strip16 = false;   // 16-bit samples cut to 8
+    bool widen = false;     // 2-bit rows, widened to 4 bits once read
+};
+
+// Palette and grey PNGs keep their depth, 2 bits becoming 4 (which the rest of
+// the program converts; hardly anything reads 2-bit pictures). 16-bit grey and
+// grey with alpha give 8 bits. Colour PNGs give 24 bits, blue, green, red.
+PngPlan PlanFor(int colourType, int bitDepth, bool transparentColour, int paletteEntries) {
+    PngPlan plan;
+    if (colourType == PNG_COLOR_TYPE_PALETTE || colourType == PNG_COLOR_TYPE_GRAY) {
+        if (bitDepth == 16) {
+            // A transparent 16-bit level is matched before the samples are cut.
+            plan.strip16 = true;
+            plan.composite = transparentColour;
+            plan.tableEntries = 256;
+            return plan;
+        }
+        plan.rowBits = bitDepth;
+        plan.pictureBits = bitDepth == 2 ? 4 : bitDepth;
+        plan.widen = bitDepth == 2;
+        plan.tableEntries = colourType == PNG_COLOR_TYPE_PALETTE ? paletteEntries : 1 << bitDepth;
+        return plan;
+    }
+    plan.composite = true;
+    plan.strip16 = bitDepth == 16;
+    if ((colourType & PNG_COLOR_MASK_COLOR) != 0) {
+        plan.pictureBits = plan.rowBits = 24;
+    } else {
+        plan.tableEntries = 256;  // grey with alpha
+    }
+    return plan;
+}
+
+// Asks for rows of the plan's layout: packed indices or grey values of the
+// file's depth below 8 bits, one byte per grey value or index, or three bytes
+// blue, green, red per colour pixel; interlaced passes merged. Compositing
+// works on the stored values: the file's gamma is taken as the screen's.
+bool TransformStage(png_structp png, png_infop info, const PngPlan* plan) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
-    png_set_background(png, &kBackground, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
-    if (bitDepth == 16) {
+    if (plan->composite) {
+        png_set_gamma_fixed(png, PNG_FP_1, PNG_FP_1);
+        png_set_background(png, &kWhite, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
+    }
+    if (plan->strip16) {
         png_set_strip_16(png);
     }
-    if (bitDepth < 8) {
-        png_set_packing(png);
+    if (plan->pictureBits == 24) {
+        png_set_bgr(png);
     }
-    png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return true;
@@ -133,6 +228,16 @@ std::vector<std::uint8_t> GreyLevels(int n) {
         levels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 255 / (n - 1));
     }
     return levels;
+}
+
+// Widens a row of 2-bit values in place to 4 bits, from its end, so that no
+// value is overwritten before it is read. The row holds room for 4 bits.
+void WidenRow(std::uint8_t* row, std::size_t packedBytes) {
+    for (std::size_t i = packedBytes; i-- > 0;) {
+        unsigned b = row[i];
+        row[2 * i] = static_cast<std::uint8_t>((b >> 6 & 3u) << 4 | (b >> 4 & 3u));
+        row[2 * i + 1] = static_cast<std::uint8_t>((b >> 2 & 3u) << 4 | (b & 3u));
+    }
 }
 
 // ---- Writing ----
@@ -196,21 +301,53 @@ bool WriteStage(png_structp png, png_infop info, std::vector<std::uint8_t>* out,
     return true;
 }
 
-// Reads a PNG as a picture of 8 bits per pixel (palette and grey PNGs, with
-// the PNG's palette or 2, 4, 16 or 256 grey levels) or 24 bits (colour PNGs),
-// with alpha composited against the background (31, 127, 255). The PNG colour
-// type becomes imageFlags; giving the picture a palette sets bits 0 and 1.
+// The colour table of a palette or grey picture, as red, green, blue triples:
+// the palette's entries or the grey levels, transparent ones composited over
+// white (a transparent grey level is white).
+std::vector<std::uint8_t> ColourTable(png_structp png, png_infop info, const PngPlan& plan) {
+    std::vector<std::uint8_t> triples;
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    png_color_16p transparent = nullptr;
+    bool hasTrns = png_get_tRNS(png, info, &alphas, &alphaCount, &transparent) != 0;
+    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp entries = nullptr;
+        int entryCount = 0;
+        png_get_PLTE(png, info, &entries, &entryCount);
+        for (int i = 0; i < plan.tableEntries; ++i) {
+            std::uint8_t alpha = hasTrns && alphas != nullptr && i < alphaCount ? alphas[i] : 255;
+            triples.insert(triples.end(), {OverWhite(entries[i].red, alpha), OverWhite(entries[i].green, alpha),
+                                           OverWhite(entries[i].blue, alpha)});
+        }
+        return triples;
+    }
+    for (std::uint8_t level : GreyLevels(plan.tableEntries)) {
+        triples.insert(triples.end(), {level, level, level});
+    }
+    // A 16-bit transparent level was composited by the library.
+    if (hasTrns && transparent != nullptr && !plan.strip16 && transparent->gray < plan.tableEntries) {
+        std::fill_n(triples.begin() + 3 * std::ptrdiff_t{transparent->gray}, 3, std::uint8_t{255});
+    }
+    return triples;
+}
+
+// Reads a PNG as a picture of the plan's depth (see PlanFor), alpha and
+// transparent colours composited over white. The PNG colour type becomes
+// imageFlags; giving the picture a palette sets bits 0 and 1.
 Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
-    const Error damaged{"not a PNG file this program can read, or a damaged one"};
+    if (png_sig_cmp(file.data(), 0, std::min<std::size_t>(file.size(), 8)) != 0) {
+        return Error{"not a PNG file"};
+    }
+    PngMessage message{};
     ReadStructs structs;
-    structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr,
+    structs.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &message, PngError, PngWarning, nullptr,
                                            PngMalloc, PngFree);
     if (structs.png == nullptr) {
-        return damaged;
+        return Error{"not enough memory to read the PNG picture"};
     }
     structs.info = png_create_info_struct(structs.png);
     if (structs.info == nullptr) {
-        return damaged;
+        return Error{"not enough memory to read the PNG picture"};
     }
     png_structp png = structs.png;
     png_infop info = structs.info;
@@ -218,46 +355,41 @@ Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     PngInput input{file};
     if (!ReadHeaderStage(png, info, &input)) {
-        return damaged;
+        return ClaimsTooLarge(file) ? TooLarge() : Damaged(message);
     }
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
     int bitDepth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
     if (!PictureSizeAllowed(width, height) || !DataCanHoldPixels(png, info, file.size())) {
-        return Error{"the PNG picture is too large"};
+        return TooLarge();
     }
-    bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
-    bool colour = !palette && (colourType & PNG_COLOR_MASK_COLOR) != 0;
-
-    // The palette as the header gives it: compositing a palette PNG with
-    // transparent entries later rewrites the library's copy.
-    std::vector<std::uint8_t> triples;
     png_colorp entries = nullptr;
     int entryCount = 0;
-    if (palette && png_get_PLTE(png, info, &entries, &entryCount) != 0 && entryCount > 0) {
-        for (int i = 0; i < entryCount; ++i) {
-            triples.insert(triples.end(), {entries[i].red, entries[i].green, entries[i].blue});
-        }
+    if (colourType == PNG_COLOR_TYPE_PALETTE &&
+        (png_get_PLTE(png, info, &entries, &entryCount) == 0 || entryCount < 1)) {
+        return Error{"damaged PNG (no palette)"};
     }
+    entryCount = std::min(entryCount, 1 << bitDepth);
+    PngPlan plan = PlanFor(colourType, bitDepth, png_get_valid(png, info, PNG_INFO_tRNS) != 0, entryCount);
+    std::vector<std::uint8_t> table = plan.tableEntries > 0 ? ColourTable(png, info, plan) : std::vector<std::uint8_t>{};
 
-    if (!TransformStage(png, info, bitDepth)) {
-        return damaged;
+    if (!TransformStage(png, info, &plan)) {
+        return Damaged(message);
     }
     std::size_t rowBytes = png_get_rowbytes(png, info);
-    if (png_get_bit_depth(png, info) != 8 || png_get_channels(png, info) != (colour ? 3 : 1) ||
-        rowBytes != std::size_t{width} * (colour ? 3 : 1)) {
-        return damaged;
+    int channels = plan.pictureBits == 24 ? 3 : 1;
+    if (png_get_bit_depth(png, info) * channels != plan.rowBits || png_get_channels(png, info) != channels ||
+        rowBytes != (std::size_t{width} * static_cast<std::size_t>(plan.rowBits) + 7) / 8) {
+        return Error{"a PNG of a kind this program cannot read"};
     }
-    if (image.Create(static_cast<int>(width), static_cast<int>(height), colour ? 24 : 8, colourType) == 0 ||
+    if (image.Create(static_cast<int>(width), static_cast<int>(height), plan.pictureBits, colourType,
+                     plan.tableEntries > 0 ? plan.tableEntries : -1) == 0 ||
         image.imageBits == nullptr || static_cast<std::size_t>(image.imageRowBytes) < rowBytes) {
-        return Error{"the PNG picture is too large"};
+        return TooLarge();
     }
-    if (!triples.empty()) {
-        image.SetPaletteTriples(entryCount, triples.data());
-    } else if (!palette && !colour) {
-        std::vector<std::uint8_t> levels = GreyLevels(1 << std::min(bitDepth, 8));
-        image.SetPaletteRGB(static_cast<int>(levels.size()), levels.data(), nullptr, nullptr);
+    if (!table.empty()) {
+        image.SetPaletteTriples(plan.tableEntries, table.data());
     }
 
     std::vector<png_bytep> rows(height);
@@ -265,15 +397,26 @@ Result<void> DecodePng(CImageImpl& image, std::span<const std::uint8_t> file) {
         rows[y] = image.imageBits + std::size_t{height - 1 - y} * static_cast<std::size_t>(image.imageRowBytes);
     }
     if (!ReadRowsStage(png, info, rows.data())) {
-        return damaged;
+        return Damaged(message);
+    }
+    if (plan.widen) {
+        for (png_bytep row : rows) {
+            WidenRow(row, rowBytes);
+        }
     }
     return {};
 }
 
 }  // namespace
 
+// A refused file leaves the picture this object had.
 Result<void> CPngImageImpl::ReadImageBytes(std::span<const std::uint8_t> file) {
-    return DecodePng(*this, file);
+    CImageImpl decoded;
+    if (Result<void> read = DecodePng(decoded, file); !read) {
+        return read;
+    }
+    TakeOver(&decoded);
+    return {};
 }
 
 // Writes a non-interlaced PNG whose colour type follows imageFlags: palette

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "BmpBytes.h"
+#include "image/BmpImageImpl.h"
 #include "image/Dib.h"
 #include "support/TempFolder.h"
 
@@ -25,8 +28,6 @@ using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
 
 namespace {
-
-const std::string kRefused = "This is not a Windows bitmap this program can read, or it is damaged.";
 
 platform::Result<DibBlock> Load(const Bytes& bytes) {
     return image::LoadBmpFromMemory(bytes);
@@ -210,36 +211,108 @@ TEST(LoadBmp, RunLengthDataDecodesRunsLiteralsMovesAndRowEnds) {
     }
 }
 
-TEST(LoadBmp, RefusesPicturesItCannotMakeABlockFor) {
-    const std::pair<const char*, std::function<void(InfoFields&)>> changes[] = {
-        {"no width", [](InfoFields& f) { f.width = 0; }},
-        {"negative width", [](InfoFields& f) { f.width = -5; }},
-        {"no height", [](InfoFields& f) { f.height = 0; }},
-        {"height INT32_MIN", [](InfoFields& f) { f.height = INT32_MIN; }},
-        {"rows beyond 32 bits", [](InfoFields& f) { f.width = 0x7FFFFFFF; }},
-        {"65536 x 65536", [](InfoFields& f) { f.width = 65536, f.height = 65536; }},
-        {"3 bits", [](InfoFields& f) { f.bitCount = 3; }},
-        {"0 bits", [](InfoFields& f) { f.bitCount = 0; }},
-        {"embedded JPEG", [](InfoFields& f) { f.compression = 4; }},
-        {"4-bit runs on 8 bits", [](InfoFields& f) { f.compression = image::kBiRle4; }},
-        {"top-down runs", [](InfoFields& f) { f.compression = image::kBiRle8, f.height = -3; }},
-        {"masks on 8 bits", [](InfoFields& f) { f.compression = image::kBiBitFields; }},
-        {"a table the file does not hold", [](InfoFields& f) { f.clrUsed = 0x40000000; }},
+TEST(LoadBmp, RefusesPicturesItCannotMakeABlockForAndSaysWhy) {
+    const std::tuple<const char*, std::function<void(InfoFields&)>, std::string> changes[] = {
+        {"no width", [](InfoFields& f) { f.width = 0; }, "damaged BMP (a picture of 0 x 3 pixels)"},
+        {"negative width", [](InfoFields& f) { f.width = -5; }, "damaged BMP (a picture of -5 x 3 pixels)"},
+        {"no height", [](InfoFields& f) { f.height = 0; }, "damaged BMP (a picture of 5 x 0 pixels)"},
+        {"height INT32_MIN", [](InfoFields& f) { f.height = INT32_MIN; },
+         "damaged BMP (a picture of 5 x -2147483648 pixels)"},
+        {"rows beyond 32 bits", [](InfoFields& f) { f.width = 0x7FFFFFFF; }, "the BMP picture is too large"},
+        {"65536 x 65536", [](InfoFields& f) { f.width = 65536, f.height = 65536; }, "the BMP picture is too large"},
+        {"3 bits", [](InfoFields& f) { f.bitCount = 3; }, "damaged BMP (3 bits per pixel)"},
+        {"0 bits", [](InfoFields& f) { f.bitCount = 0; }, "damaged BMP (0 bits per pixel)"},
+        {"embedded JPEG", [](InfoFields& f) { f.compression = 4; }, "a BMP holding a JPEG or PNG picture cannot be read"},
+        {"unknown compression", [](InfoFields& f) { f.compression = 9; }, "damaged BMP (compression 9)"},
+        {"4-bit runs on 8 bits", [](InfoFields& f) { f.compression = image::kBiRle4; },
+         "damaged BMP (run-length coding of 8-bit pixels)"},
+        {"top-down runs", [](InfoFields& f) { f.compression = image::kBiRle8, f.height = -3; },
+         "damaged BMP (run-length coded rows from the top)"},
+        {"masks on 8 bits", [](InfoFields& f) { f.compression = image::kBiBitFields; },
+         "damaged BMP (colour masks for 8-bit pixels)"},
+        {"a table the file does not hold", [](InfoFields& f) { f.clrUsed = 0x40000000; },
+         "damaged BMP (the file ends inside its colour table)"},
     };
-    for (const auto& [name, change] : changes) {
+    for (const auto& [name, change, reason] : changes) {
         EightBitPicture picture;
         change(picture.fields);
         auto block = Load(picture.File());
         ASSERT_FALSE(block) << name;
-        EXPECT_EQ(block.error().message, kRefused) << name;
+        EXPECT_EQ(block.error().message, reason) << name;
     }
     EightBitPicture picture;
     Bytes intoHeaders = picture.File();
     intoHeaders[10] = 20;  // bfOffBits inside the info header
     Bytes truncated = picture.File();
     truncated.pop_back();
-    for (const Bytes& file : {intoHeaders, truncated, picture.File(64), Bytes{'B', 'M', 1, 2}, Bytes{}}) {
-        EXPECT_FALSE(Load(file)) << file.size();
+    Bytes masksCut = WithFileHeader(InfoHeader({.width = 1, .height = 1, .bitCount = 16, .compression = 3}), 0);
+    const std::pair<Bytes, std::string> files[] = {
+        {intoHeaders, "damaged BMP (the pixels start inside the headers)"},
+        {truncated, "damaged BMP (the file ends inside the pixels)"},
+        {picture.File(64), "damaged BMP (a header of 64 bytes)"},
+        {masksCut, "damaged BMP (the file ends inside its colour masks)"},
+        {Bytes{'B', 'M', 1, 2}, "damaged BMP (the file ends inside its headers)"},
+        {picture.File(124, 0, true), ""},
+        {picture.File(64, 0, true), "not a BMP file"},
+        {Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, "not a BMP file"},
+        {Bytes{}, "not a BMP file"},
+    };
+    for (const auto& [file, reason] : files) {
+        auto block = Load(file);
+        EXPECT_EQ(block ? "" : block.error().message, reason) << file.size();
+    }
+}
+
+TEST(LoadBmp, AlphaDeclaredByAMaskIsCompositedOverWhite) {
+    using Rgb = std::array<std::uint8_t, 3>;
+    struct Case {
+        const char* name;
+        std::uint32_t headerSize;
+        std::uint16_t bits;
+        std::uint32_t compression;
+        std::array<std::uint32_t, 4> masks;  // red, green, blue, alpha
+        std::array<std::uint32_t, 3> pixels;
+        int blockBits;
+        std::array<Rgb, 3> colours;
+    };
+    constexpr std::array<std::uint32_t, 4> kArgb = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    // Transparent, a quarter opaque, opaque. Composited samples are rounded
+    // to the nearest: 30 at alpha 64 is 198.53 on white.
+    constexpr std::array<std::uint32_t, 3> kPixels = {0x00C86432, 0x401E0AC8, 0xFF0A141E};
+    constexpr std::array<Rgb, 3> kOnWhite = {Rgb{255, 255, 255}, Rgb{199, 194, 241}, Rgb{10, 20, 30}};
+    constexpr std::array<Rgb, 3> kOpaque = {Rgb{200, 100, 50}, Rgb{30, 10, 200}, Rgb{10, 20, 30}};
+    const Case cases[] = {
+        {"56-byte header", 56, 32, image::kBiBitFields, kArgb, kPixels, 24, kOnWhite},
+        {"108-byte header", 108, 32, image::kBiBitFields, kArgb, kPixels, 24, kOnWhite},
+        {"124-byte header", 124, 32, image::kBiBitFields, kArgb, kPixels, 24, kOnWhite},
+        {"16 bits, 4 of them alpha", 124, 16, image::kBiBitFields, {0x0F00, 0x00F0, 0x000F, 0xF000},
+         {0x0F80, 0x8F80, 0xF123}, 24, {Rgb{255, 255, 255}, Rgb{255, 192, 119}, Rgb{17, 34, 51}}},
+        // Writers that declare alpha and leave it 0 everywhere mean no transparency.
+        {"a mask no pixel uses", 124, 32, image::kBiBitFields, kArgb, {0x00C86432, 0x001E0AC8, 0x000A141E}, 32,
+         kOpaque},
+        {"no alpha mask", 124, 32, image::kBiBitFields, {0xFF0000, 0xFF00, 0xFF, 0}, kPixels, 32, kOpaque},
+        {"52-byte header: colour masks only", 52, 32, image::kBiBitFields, kArgb, kPixels, 32, kOpaque},
+        // Uncompressed 32-bit pixels: the fourth byte is often garbage.
+        {"uncompressed", 124, 32, image::kBiRgb, kArgb, kPixels, 32, kOpaque},
+    };
+    for (const Case& c : cases) {
+        Bytes rest = InfoHeader({.size = c.headerSize, .width = 3, .height = 1, .bitCount = c.bits,
+                                 .compression = c.compression});
+        for (std::size_t i = 0; i < 4 && 40 + 4 * i < c.headerSize; ++i) {
+            platform::WriteLE32(rest.data() + 40 + 4 * i, c.masks[i]);
+        }
+        for (std::uint32_t pixel : c.pixels) {
+            c.bits == 16 ? Put16(rest, pixel) : Put32(rest, pixel);
+        }
+        rest.resize((rest.size() + 3) / 4 * 4, 0);
+        image::CBmpImageImpl picture("");
+        ASSERT_TRUE(picture.ReadImageBytes(WithFileHeader(rest, 14 + c.headerSize))) << c.name;
+        EXPECT_EQ(picture.imageBitCount, c.blockBits) << c.name;
+        for (int x = 0; x < 3; ++x) {
+            Rgb colour{};
+            ASSERT_EQ(picture.GetPixelRGB(x, 0, colour[0], colour[1], colour[2]), 1);
+            EXPECT_EQ(colour, c.colours[static_cast<std::size_t>(x)]) << c.name << ", pixel " << x;
+        }
     }
 }
 
@@ -289,7 +362,7 @@ TEST(LoadBmpFile, ReadsTheFilesBytesOrSaysWhyNot) {
     EXPECT_EQ(image::LoadBmpFile(folder / "missing.bmp").error().code, ENOENT);
     EXPECT_EQ(image::LoadBmpFile(folder.path.string()).error().code, EISDIR);
     WriteFileBytes(folder / "short.bmp", {'B', 'M', 1, 2});
-    EXPECT_EQ(image::LoadBmpFile(folder / "short.bmp").error().message, kRefused);
+    EXPECT_EQ(image::LoadBmpFile(folder / "short.bmp").error().message, "damaged BMP (the file ends inside its headers)");
 }
 
 TEST(ViewBmpInMemory, GivesTheBlocksHeaderAndTheRowsWhereTheyLie) {
@@ -349,9 +422,9 @@ TEST(SaveBmpFile, RefusesBlocksThatDoNotHoldTheirPictureAndNamesAFileItCannotMak
     ASSERT_TRUE(block);
     DibBlock cut = *block;
     cut.pop_back();
-    EXPECT_EQ(image::SaveBmpFile(folder / "a.bmp", DibBlock(20, 0)).error().message, "There is no picture to write.");
+    EXPECT_EQ(image::SaveBmpFile(folder / "a.bmp", DibBlock(20, 0)).error().message, "there is no picture to write");
     EXPECT_EQ(image::SaveBmpFile(folder / "a.bmp", cut).error().message,
-              "The picture does not hold what its header describes.");
+              "the picture does not hold what its header describes");
     EXPECT_TRUE(std::filesystem::is_empty(folder.path));
     const std::string nowhere = folder / "no/such/folder/a.bmp";
     EXPECT_EQ(image::SaveBmpFile(nowhere, *block).error().message.rfind("Cannot create the file " + nowhere, 0), 0u);

@@ -3,6 +3,7 @@
 // Fixtures for the codec tests: pictures made in memory, files made and read
 // back by ImageMagick as an independent peer, and a look at PNG chunks.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -47,6 +48,17 @@ inline std::vector<std::uint8_t> MagickSamples(const std::string& path, const st
                                                const TempFolder& scratch) {
     std::string raw = scratch / "decoded.raw";
     auto result = RunShell("convert " + ShellQuote(path) + " -depth 8 " + format + ":" + ShellQuote(raw), scratch);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return ReadFileBytes(raw);
+}
+
+// The pixels of a picture file as ImageMagick shows them on white: alpha and
+// transparent colours composited over white, 8-bit red, green, blue, top row first.
+inline std::vector<std::uint8_t> MagickOnWhite(const std::string& path, const TempFolder& scratch) {
+    std::string raw = scratch / "flattened.raw";
+    auto result = RunShell("convert " + ShellQuote(path) + " -background white -flatten -depth 8 rgb:" +
+                               ShellQuote(raw),
+                           scratch);
     EXPECT_EQ(result.status, 0) << result.err;
     return ReadFileBytes(raw);
 }
@@ -146,6 +158,72 @@ inline PngHeader ReadPngHeader(const std::string& path) {
 // The CRC-32 of PNG chunks, to patch a header after changing it.
 inline std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t n) {
     return static_cast<std::uint32_t>(crc32_z(0, bytes, n));
+}
+
+inline void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
+}
+
+inline void PutChunk(std::vector<std::uint8_t>& png, const PngChunk& chunk) {
+    PutBigEndian32(png, static_cast<std::uint32_t>(chunk.data.size()));
+    std::size_t start = png.size();
+    png.insert(png.end(), chunk.type.begin(), chunk.type.end());
+    png.insert(png.end(), chunk.data.begin(), chunk.data.end());
+    PutBigEndian32(png, Crc32(png.data() + start, png.size() - start));
+}
+
+// The image data of a PNG from its samples, `bits` wide each, packed from the
+// high bits (16-bit ones big-endian); each row behind filter byte 0.
+inline std::vector<std::uint8_t> PngRows(const std::vector<std::uint16_t>& samples, std::size_t samplesPerRow,
+                                         int bits) {
+    std::vector<std::uint8_t> rows;
+    for (std::size_t start = 0; start < samples.size(); start += samplesPerRow) {
+        rows.push_back(0);
+        unsigned filled = 0;
+        for (std::size_t i = start; i < start + samplesPerRow; ++i) {
+            if (bits == 16) {
+                rows.insert(rows.end(), {static_cast<std::uint8_t>(samples[i] >> 8), static_cast<std::uint8_t>(samples[i])});
+                continue;
+            }
+            if (filled % 8 == 0) {
+                rows.push_back(0);
+            }
+            rows.back() = static_cast<std::uint8_t>(rows.back() | samples[i] << (8 - bits - static_cast<int>(filled % 8)));
+            filled += static_cast<unsigned>(bits);
+        }
+    }
+    return rows;
+}
+
+// A PNG file: the header, the `chunks` (PLTE, tRNS...), and the image data as
+// one zlib stream of stored (uncompressed) bytes, at most 65,535 of them.
+inline std::vector<std::uint8_t> PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth,
+                                         std::uint8_t colourType, const std::vector<PngChunk>& chunks,
+                                         const std::vector<std::uint8_t>& imageData) {
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    PngChunk header{"IHDR", {}};
+    PutBigEndian32(header.data, width);
+    PutBigEndian32(header.data, height);
+    header.data.insert(header.data.end(), {bitDepth, colourType, 0, 0, 0});
+    PutChunk(png, header);
+    for (const PngChunk& chunk : chunks) {
+        PutChunk(png, chunk);
+    }
+    auto length = static_cast<std::uint16_t>(imageData.size());
+    auto inverse = static_cast<std::uint16_t>(~length);
+    // zlib's header, then one final stored block: its length and the length's complement.
+    std::vector<std::uint8_t> stream(7 + imageData.size());
+    const std::uint8_t head[7] = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(length),
+                                  static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(inverse),
+                                  static_cast<std::uint8_t>(inverse >> 8)};
+    std::copy(std::begin(head), std::end(head), stream.begin());
+    std::copy(imageData.begin(), imageData.end(), stream.begin() + 7);
+    PutBigEndian32(stream, static_cast<std::uint32_t>(adler32_z(1, imageData.data(), imageData.size())));
+    PutChunk(png, {"IDAT", std::move(stream)});
+    PutChunk(png, {"IEND", {}});
+    return png;
 }
 
 }  // namespace codec_fixtures

@@ -4,6 +4,8 @@
 // reader's tests.)
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "BmpBytes.h"
 #include "CodecFixtures.h"
 #include "image/BmpImageImpl.h"
@@ -44,68 +46,35 @@ Bytes Bmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, std::
     return WithFileHeader(rest, 14 + 40 + 4 * colours);
 }
 
-void PutChunk(Bytes& png, const char* type, const Bytes& data) {
-    auto put32 = [&png](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            png.push_back(static_cast<std::uint8_t>(v >> shift));
-        }
-    };
-    put32(static_cast<std::uint32_t>(data.size()));
-    std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    Append(png, data);
-    put32(Crc32(png.data() + start, png.size() - start));
-}
-
-// A PNG of the given header whose image data is one zlib stream of stored
-// (uncompressed) bytes.
+// A PNG of the given header whose image data is `raw`, stored uncompressed.
 Bytes Png(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth, std::uint8_t colourType,
           const Bytes& raw) {
-    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    Bytes header;
-    for (std::uint32_t v : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            header.push_back(static_cast<std::uint8_t>(v >> shift));
-        }
-    }
-    Append(header, {bitDepth, colourType, 0, 0, 0});
-    PutChunk(png, "IHDR", header);
-    Bytes zlib = {0x78, 0x01, 0x01};
-    auto length = static_cast<std::uint16_t>(raw.size());
-    Put16(zlib, length);
-    Put16(zlib, static_cast<std::uint16_t>(~length));
-    Append(zlib, raw);
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (std::uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    std::uint32_t adler = (b << 16) | a;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        zlib.push_back(static_cast<std::uint8_t>(adler >> shift));
-    }
-    PutChunk(png, "IDAT", zlib);
-    PutChunk(png, "IEND", {});
-    return png;
+    return PngFile(width, height, bitDepth, colourType, {}, raw);
 }
 
 }  // namespace
 
 TEST(HostileSizes, BitmapsClaimingMoreThanTheirDataOrTheLimitsAreRefused) {
-    // Uncompressed rows must all be in the file.
-    EXPECT_FALSE(Reads<CBmpImageImpl>(Bmp(30000, 30000, 8, kBiRgb, {1, 2, 3, 4})));
-    // Run-length data can end the picture at once, leaving the rest 0: that
-    // is read for up to 4096 x 4096 pixels, not for 900 million.
-    EXPECT_TRUE(Reads<CBmpImageImpl>(Bmp(4096, 4096, 8, kBiRle8, {0, 1})));
-    EXPECT_FALSE(Reads<CBmpImageImpl>(Bmp(30000, 30000, 8, kBiRle8, {0, 1})));
-    EXPECT_FALSE(Reads<CBmpImageImpl>(Bmp(30000, 30000, 4, kBiRle4, {0, 1})));
-    // Beyond 2^30 pixels no amount of data helps: 100 KB of row ends.
-    EXPECT_FALSE(Reads<CBmpImageImpl>(Bmp(32768, 32769, 8, kBiRle8, Bytes(100000, 0))));
-    // No side beyond 65,535, however little the picture is.
+    const std::string tooLarge = "the BMP picture is too large";
     Bytes row(70000 / 8 + 4, 0xAA);
-    EXPECT_FALSE(Reads<CBmpImageImpl>(Bmp(70000, 1, 1, kBiRgb, row)));
-    EXPECT_TRUE(Reads<CBmpImageImpl>(Bmp(65535, 1, 1, kBiRgb, row)));
+    const std::tuple<const char*, Bytes, std::string> cases[] = {
+        // Uncompressed rows must all be in the file.
+        {"rows not in the file", Bmp(30000, 30000, 8, kBiRgb, {1, 2, 3, 4}), "damaged BMP (the file ends inside the pixels)"},
+        // Run-length data can end the picture at once, leaving the rest 0: that
+        // is read for up to 4096 x 4096 pixels, not for 900 million.
+        {"4096 x 4096 ended at once", Bmp(4096, 4096, 8, kBiRle8, {0, 1}), ""},
+        {"8-bit runs for 900 million", Bmp(30000, 30000, 8, kBiRle8, {0, 1}), tooLarge},
+        {"4-bit runs for 900 million", Bmp(30000, 30000, 4, kBiRle4, {0, 1}), tooLarge},
+        // Beyond 2^30 pixels no amount of data helps: 100 KB of row ends.
+        {"beyond 2^30 pixels", Bmp(32768, 32769, 8, kBiRle8, Bytes(100000, 0)), tooLarge},
+        // No side beyond 65,535, however little the picture is.
+        {"70000 wide", Bmp(70000, 1, 1, kBiRgb, row), tooLarge},
+        {"65535 wide", Bmp(65535, 1, 1, kBiRgb, row), ""},
+    };
+    for (const auto& [name, file, reason] : cases) {
+        auto read = Reads<CBmpImageImpl>(file);
+        EXPECT_EQ(read ? "" : read.error().message, reason) << name;
+    }
 }
 
 TEST(HostileSizes, PngBombsAreRefused) {
@@ -114,8 +83,11 @@ TEST(HostileSizes, PngBombsAreRefused) {
     // 2^28 one-bit pixels are 32 MiB of rows, which no deflate stream of 60 bytes holds.
     EXPECT_FALSE(Reads<CPngImageImpl>(Png(16384, 16384, 1, 0, {0})));
     EXPECT_FALSE(Reads<CPngImageImpl>(Png(30000, 30000, 8, 2, {0})));
-    EXPECT_EQ(Reads<CPngImageImpl>(Png(65535, 65535, 8, 0, {0})).error().message, "The PNG picture is too large.");
-    EXPECT_FALSE(Reads<CPngImageImpl>(Png(65536, 1, 8, 0, {0})));
+    for (std::uint32_t side : {65535u, 65536u, 0x7FFFFFFFu}) {
+        auto read = Reads<CPngImageImpl>(Png(side, side, 8, 0, {0}));
+        ASSERT_FALSE(read) << side;
+        EXPECT_EQ(read.error().message, "the PNG picture is too large") << side;
+    }
 }
 
 TEST(HostileSizes, JpegsClaimingMoreThanTheirDataAreRefused) {
@@ -136,6 +108,6 @@ TEST(HostileSizes, JpegsClaimingMoreThanTheirDataAreRefused) {
         huge[frame + 6] = huge[frame + 8] = static_cast<std::uint8_t>(side & 0xFF);
         auto read = Reads<CJpgImageImpl>(huge);
         ASSERT_FALSE(read) << side;
-        EXPECT_EQ(read.error().message, "The JPEG picture is too large.") << side;
+        EXPECT_EQ(read.error().message, "the JPEG picture is too large") << side;
     }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "image/BmpImageImpl.h"
 #include "image/GifImageImpl.h"
@@ -25,7 +26,8 @@ TEST(PictureType, ComesFromTheExtensionWithoutRegardToCase) {
         {"map.gif", "gif", image::IMAGE_GIF}, {"MAP.Gif", "Gif", image::IMAGE_GIF},
         {"a.BMP", "BMP", image::IMAGE_BMP},   {"a.b.jpg", "jpg", image::IMAGE_JPG},
         {"x.PnG", "PnG", image::IMAGE_PNG},   {"map.xpm", "xpm", image::IMAGE_XPM},
-        {"map.jpeg", "jpeg", -1},             {"map.tif", "tif", -1},
+        {"map.jpeg", "jpeg", image::IMAGE_JPG}, {"map.JPE", "JPE", image::IMAGE_JPG},
+        {"map.jfif", "jfif", image::IMAGE_JPG}, {"map.tif", "tif", -1},
         {"map.", "", -1},                     {"map", "", -1},
         {"dir.v2/map", "v2/map", -1},         {".bmp", "bmp", image::IMAGE_BMP},
         {"a.aaa", "aaa", -1},                 {"a.zzz", "zzz", -1},
@@ -36,32 +38,62 @@ TEST(PictureType, ComesFromTheExtensionWithoutRegardToCase) {
     }
 }
 
-TEST(CPicture, LoadChoosesTheImplementationByExtension) {
+TEST(CPicture, LoadChoosesTheImplementationByContent) {
     TempFolder folder;
+    // One small picture in each format, written by the program's own writers.
+    CPicture source;
+    ASSERT_GT(source.Create(3, 2, 8), 0);
+    std::uint8_t grey[] = {0, 128, 255};
+    source.SetPaletteRGB(3, grey, nullptr, nullptr);
+    std::map<std::string, std::vector<std::uint8_t>> bytes;
+    for (const char* format : {"gif", "png", "jpg", "bmp"}) {
+        ASSERT_TRUE(source.Save(folder / (std::string("source.") + format))) << format;
+        bytes[format] = ReadFileBytes(folder / (std::string("source.") + format));
+    }
+    bytes["dib"] = std::vector<std::uint8_t>(bytes["bmp"].begin() + 14, bytes["bmp"].end());
+    bytes["text"] = {'n', 'o', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'};
+    struct Case {
+        const char* content;
+        const char* name;
+        int type;  // of the implementation made; IMAGE_UNKNOWN: none
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"gif", "a.png", image::IMAGE_GIF, ""},
+        {"png", "a.jpg", image::IMAGE_PNG, ""},
+        {"jpg", "a.bmp", image::IMAGE_JPG, ""},
+        {"bmp", "a.gif", image::IMAGE_BMP, ""},
+        // A bare bitmap has no signature: only its name tells what it is.
+        {"dib", "a.bmp", image::IMAGE_BMP, ""},
+        {"dib", "a.dib", image::IMAGE_UNKNOWN, "not a picture"},
+        {"text", "b.png", image::IMAGE_UNKNOWN, "not a picture"},
+        {nullptr, "missing.gif", image::IMAGE_UNKNOWN, "no such file"},
+    };
+    for (const Case& c : cases) {
+        if (c.content != nullptr) {
+            WriteFileBytes(folder / c.name, bytes[c.content]);
+        }
+        CPicture picture;
+        auto loaded = picture.Load(folder / c.name);
+        EXPECT_EQ(loaded ? "" : loaded.error().message, c.reason) << c.content << " as " << c.name;
+        EXPECT_EQ(picture.GetImpl() != nullptr ? picture.pictureType : image::IMAGE_UNKNOWN, c.type) << c.name;
+        EXPECT_EQ(picture.pictureName, folder / c.name);
+    }
+
     CPicture picture;
-    EXPECT_FALSE(picture.Load(folder / "map.gif"));  // missing: the implementation is made all the same
-    EXPECT_NE(dynamic_cast<image::CGifImageImpl*>(picture.GetImpl()), nullptr);
-    EXPECT_EQ(picture.pictureType, image::IMAGE_GIF);
-    EXPECT_EQ(picture.pictureName, folder / "map.gif");
+    ASSERT_TRUE(picture.Load(folder / "source.gif"));
     image::CImageImpl* gif = picture.GetImpl();
-    (void)picture.Load(folder / "MAP.Gif");
-    EXPECT_EQ(picture.GetImpl(), gif);  // same type: the implementation stays
-    (void)picture.Load(folder / "map.png");
-    EXPECT_NE(dynamic_cast<image::CPngImageImpl*>(picture.GetImpl()), nullptr);
-    (void)picture.Load(folder / "map.jpg");
+    ASSERT_TRUE(picture.Load(folder / "a.png"));  // GIF bytes again: the implementation stays
+    EXPECT_EQ(picture.GetImpl(), gif);
+    ASSERT_TRUE(picture.Load(folder / "source.jpg"));
     auto* jpg = dynamic_cast<image::CJpgImageImpl*>(picture.GetImpl());
     ASSERT_NE(jpg, nullptr);
     EXPECT_EQ(jpg->imageQuality, 30);
-    EXPECT_EQ(jpg->imageFileName, folder / "map.jpg");
-    for (const char* name : {"map.jpeg", "map.xpm", "map", "map."}) {
-        auto loaded = picture.Load(folder / name);
-        ASSERT_FALSE(loaded) << name;
-        EXPECT_EQ(loaded.error().message,
-                  folder / name + " is not a picture of a kind this program knows (.bmp, .gif, .jpg or .png).");
-        EXPECT_EQ(picture.GetImpl(), nullptr) << name;
-    }
-    EXPECT_EQ(picture.pictureType, -1);
-    EXPECT_FALSE(picture.Load(folder / "map.gif", image::IMAGE_BMP));
+    EXPECT_EQ(jpg->imageFileName, folder / "source.jpg");
+    // A type given by the caller overrules the content.
+    auto forced = picture.Load(folder / "source.gif", image::IMAGE_BMP);
+    ASSERT_FALSE(forced);
+    EXPECT_EQ(forced.error().message, "not a BMP file");
     EXPECT_NE(dynamic_cast<image::CBmpImageImpl*>(picture.GetImpl()), nullptr);
 }
 
@@ -84,7 +116,7 @@ TEST(CPicture, AnEmptyPictureSavesNothingAndAnswersSafely) {
     CPicture picture;
     auto saved = picture.Save(folder / "map.bmp");
     ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().message, "There is no picture to write.");
+    EXPECT_EQ(saved.error().message, "there is no picture to write");
     EXPECT_FALSE(std::filesystem::exists(folder / "map.bmp"));
     EXPECT_FALSE(picture.IsValid());
     EXPECT_EQ(picture.GetWidth(), 0);

@@ -11,7 +11,7 @@ namespace {
 using namespace codec_fixtures;
 using image::CPngImageImpl;
 
-constexpr Rgb kBackground{31, 127, 255};
+constexpr Rgb kWhite{255, 255, 255};
 
 // A distinct colour for each palette slot k.
 Rgb SlotColour(int k) {
@@ -24,7 +24,7 @@ struct PngKind {
     const char* name;
     int colourType;
     int bitDepth;
-    int pictureBits;   // 8 or 24
+    int pictureBits;   // 1, 4, 8 or 24
     int pictureFlags;  // the colour type, with bits 0 and 1 set once a palette is made
     int paletteSize;   // grey levels or palette slots used; 0 for colour pictures
 };
@@ -48,8 +48,7 @@ protected:
         const PngKind& kind = GetParam();
         int k = x + kWidth * y;
         if (HasAlpha() && Transparent(x, y)) {
-            // Grey PNGs are composited against the background's grey value, 0.
-            return (kind.colourType & 2) != 0 ? kBackground : Rgb{0, 0, 0};
+            return kWhite;
         }
         if (kind.colourType == 3) {
             return SlotColour(k % kind.paletteSize);
@@ -92,7 +91,9 @@ protected:
     }
 };
 
-TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
+// Palette and grey PNGs keep their depth (2 bits become 4) and a colour table
+// of as many entries as the palette or the grey levels.
+TEST_P(PngKindTest, LoadsAtItsDepthWithTheExpectedPixelsInterlacedOrNot) {
     const PngKind& kind = GetParam();
     CPngImageImpl plain("");
     std::string path = Make(false);
@@ -101,13 +102,13 @@ TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
     EXPECT_EQ(plain.imageHeight, kHeight);
     EXPECT_EQ(plain.imageBitCount, kind.pictureBits);
     EXPECT_EQ(plain.imageFlags, kind.pictureFlags);
-    if (kind.pictureBits == 8) {
-        // One index or grey value per byte, whatever the PNG's bit depth.
-        EXPECT_EQ(plain.imageRowBytes, 8);
+    EXPECT_EQ(std::uint64_t(plain.imageRowBytes), image::DibRowBytes(std::uint32_t(kind.pictureBits), kWidth));
+    if (kind.pictureBits <= 8) {
         ASSERT_TRUE(plain.imagePalette);
         std::size_t entries = plain.imagePalette->Size();
+        EXPECT_EQ(image::DibColorCount(*plain.imageDib), entries);
         if (kind.colourType == 3) {
-            // The palette has as many entries as the PLTE chunk.
+            // As many entries as the PLTE chunk.
             for (const PngChunk& chunk : PngChunks(ReadFileBytes(path))) {
                 if (chunk.type == "PLTE") {
                     EXPECT_EQ(entries, chunk.data.size() / 3);
@@ -137,14 +138,14 @@ TEST_P(PngKindTest, LoadsWithTheExpectedPixelsInterlacedOrNot) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllColourTypes, PngKindTest,
-                         ::testing::Values(PngKind{"Grey1", 0, 1, 8, 3, 2}, PngKind{"Grey2", 0, 2, 8, 3, 4},
-                                           PngKind{"Grey4", 0, 4, 8, 3, 16}, PngKind{"Grey8", 0, 8, 8, 3, 256},
+                         ::testing::Values(PngKind{"Grey1", 0, 1, 1, 3, 2}, PngKind{"Grey2", 0, 2, 4, 3, 4},
+                                           PngKind{"Grey4", 0, 4, 4, 3, 16}, PngKind{"Grey8", 0, 8, 8, 3, 256},
                                            PngKind{"Grey16", 0, 16, 8, 3, 256},
                                            PngKind{"GreyAlpha8", 4, 8, 8, 7, 256},
                                            PngKind{"GreyAlpha16", 4, 16, 8, 7, 256}, PngKind{"Rgb8", 2, 8, 24, 2, 0},
                                            PngKind{"Rgb16", 2, 16, 24, 2, 0}, PngKind{"Rgba8", 6, 8, 24, 6, 0},
-                                           PngKind{"Rgba16", 6, 16, 24, 6, 0}, PngKind{"Palette1", 3, 1, 8, 3, 2},
-                                           PngKind{"Palette2", 3, 2, 8, 3, 4}, PngKind{"Palette4", 3, 4, 8, 3, 16},
+                                           PngKind{"Rgba16", 6, 16, 24, 6, 0}, PngKind{"Palette1", 3, 1, 1, 3, 2},
+                                           PngKind{"Palette2", 3, 2, 4, 3, 4}, PngKind{"Palette4", 3, 4, 4, 3, 16},
                                            PngKind{"Palette8", 3, 8, 8, 3, 25}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -253,7 +254,7 @@ TEST_F(PngImageTest, PicturesTheWriterCannotDescribeWriteNoFile) {
         ASSERT_TRUE(bits == 0 || picture.Create(8, 8, bits, flags) > 0) << bits;
         auto written = picture.WriteImage(path);
         ASSERT_FALSE(written) << bits;
-        EXPECT_EQ(written.error().message, "Only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG.");
+        EXPECT_EQ(written.error().message, "only pictures of 1, 2, 4, 8 and 24 bits per pixel can be written as PNG");
         EXPECT_FALSE(std::filesystem::exists(path)) << bits;
     }
 }
@@ -265,7 +266,10 @@ TEST_F(PngImageTest, TruncatedPngsAreRefused) {
         auto bytes = ReadFileBytes(path);
         for (std::size_t length = 0; length < bytes.size(); ++length) {
             CPngImageImpl picture("");
-            ASSERT_FALSE(picture.ReadImageBytes(std::span(bytes).first(length))) << "cut to " << length;
+            auto read = picture.ReadImageBytes(std::span(bytes).first(length));
+            ASSERT_FALSE(read) << "cut to " << length;
+            EXPECT_EQ(read.error().message, length == 0 ? "not a PNG file" : "damaged PNG (premature end of data)")
+                << "cut to " << length;
         }
     }
 }
@@ -300,9 +304,17 @@ TEST_F(PngImageTest, CorruptedPngsAreReadSafely) {
         auto damaged = bytes;
         damaged[offset] ^= 0x5A;
         CPngImageImpl picture("");
-        bool read = picture.ReadImageBytes(damaged).has_value();
+        auto result = picture.ReadImageBytes(damaged);
+        bool read = result.has_value();
         if (expect[offset] != kEither) {
             EXPECT_EQ(read, expect[offset] == kReads) << offset;
+        }
+        if (!read) {
+            // Every refusal gives its reason.
+            const std::string& reason = result.error().message;
+            EXPECT_TRUE(reason == "not a PNG file" || reason == "the PNG picture is too large" ||
+                        (reason.starts_with("damaged PNG (") && reason.ends_with(")")))
+                << offset << ": " << reason;
         }
     }
 }
