@@ -52,10 +52,14 @@ void AddRow(const std::string& operation, const std::string& peer, double target
 // A row measured in absolute time, without a peer: `limit` in milliseconds.
 void AddAbsoluteRow(const std::string& operation, double limitMs, BenchFunction ours);
 
+// A line printed under the table once every row has run.
+void AddNote(std::function<std::string()> note);
+
 // The rows of each group, in the order the table lists them.
 void RegisterGifRows();
 void RegisterImageRows();
 void RegisterImportRows();
+void RegisterReductionRows();
 void RegisterDatabaseRows();
 void RegisterWindowRows();
 

@@ -33,6 +33,11 @@ std::vector<Row>& Rows() {
     return rows;
 }
 
+std::vector<std::function<std::string()>>& Notes() {
+    static std::vector<std::function<std::string()>> notes;
+    return notes;
+}
+
 std::string OursName(const Row& row) {
     return row.operation + " :: ours";
 }
@@ -130,6 +135,9 @@ void PrintTable(const MedianReporter& reporter) {
         std::printf("%-46s %10.2f  %-22s %10.2f %7.2f %8s %s\n", row.operation.c_str(), ours->second,
                     row.peer.c_str(), theirs->second, ratio, target.c_str(), met ? "" : "MISSED");
     }
+    for (const auto& note : Notes()) {
+        std::printf("%s\n", note().c_str());
+    }
 }
 
 }  // namespace
@@ -140,6 +148,10 @@ void AddRow(const std::string& operation, const std::string& peer, double target
     Rows().push_back(row);
     Register(OursName(row), std::move(ours));
     Register(PeerName(row), std::move(theirs));
+}
+
+void AddNote(std::function<std::string()> note) {
+    Notes().push_back(std::move(note));
 }
 
 void AddAbsoluteRow(const std::string& operation, double limitMs, BenchFunction ours) {
@@ -165,6 +177,7 @@ int main(int argc, char** argv) {
     bench::RegisterGifRows();
     bench::RegisterImageRows();
     bench::RegisterImportRows();
+    bench::RegisterReductionRows();
     bench::RegisterDatabaseRows();
 #ifdef PLANDREL_BENCH_WINDOW
     bench::RegisterWindowRows();

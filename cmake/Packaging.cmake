@@ -20,6 +20,9 @@
 # The user's guide, with its picture where its link expects it.
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel")
 install(FILES "${PROJECT_SOURCE_DIR}/docs/screenshot.png" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel/docs")
+# The licence, GPL-3.0-or-later (libimagequant, which the programs link, is
+# under it), as Debian packages state it.
+install(FILES "${PROJECT_SOURCE_DIR}/cmake/copyright" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/navrello-plandrel")
 
 set(PLANDREL_MAINTAINER "Navrello Plandrel maintainers <maintainers@navrello-plandrel.invalid>"
   CACHE STRING "The Maintainer field of the Debian package")
@@ -30,11 +33,12 @@ set(CPACK_PACKAGE_NAME "navrello-plandrel")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Halvorin")
 set(CPACK_PACKAGE_CONTACT "${PLANDREL_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "maps databases for Palm OS handhelds, built from pictures")
 set(CPACK_PACKAGE_DESCRIPTION
 "Navrello Plandrel builds maps databases for the Navrello GPS application on
-Palm OS handhelds. Each picture (BMP, GIF, JPEG or PNG, at most 256 colours)
-becomes a Palm bitmap of 1, 2, 4 or 8 bits per pixel, optionally compressed and
+Palm OS handhelds. Each picture (BMP, GIF, JPEG or PNG; a true-colour picture
+has its colours reduced to 256) becomes a Palm bitmap of 1, 2, 4 or 8 bits per pixel, optionally compressed and
 with a colour table, stored with a name and the latitude and longitude of its
 corners; pictures too large for one record are cut into tiles.
 

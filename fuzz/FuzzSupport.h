@@ -38,16 +38,16 @@ private:
 
 // Answers the import's two questions with what the fuzzed bytes chose.
 struct FuzzedAnswers {
-    // Bits 0-1: the depth (1, 2, 4 or 8 bits); bit 2: compress; bit 3: colour table.
+    // Bits 0-1: the depth (1, 2, 4 or 8 bits); bit 2: compress; bit 3: colour table; bit 4: dither.
     std::uint8_t depthAnswer = 0;
     // The four corner texts; an empty one keeps the proposed text.
     std::array<std::string, 4> corners;
 
     palm::ConversionOptions Conversion() const {
-        return {1u << (depthAnswer & 3), (depthAnswer & 4) != 0, (depthAnswer & 8) != 0};
+        return {1u << (depthAnswer & 3), (depthAnswer & 4) != 0, (depthAnswer & 8) != 0, (depthAnswer & 16) != 0};
     }
     view::ImportAnswers Import() const {
-        return {[this](const palm::SourcePicture&) { return Conversion(); },
+        return {[this](const palm::PictureFacts&) { return Conversion(); },
                 [this](const palm::CornerTexts& proposed) {
                     palm::CornerTexts texts = proposed;
                     std::string* fields[] = {&texts.topLeftLatitude, &texts.topLeftLongitude,

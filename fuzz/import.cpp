@@ -1,7 +1,7 @@
-// Fuzz target: the whole import of a bitmap file into a new database, then
+// Fuzz target: the whole import of a picture file into a new database, then
 // saving the database and reading it back. The input holds the answer to the
 // colour-depth dialog, then either a side file's text or the four corner
-// texts typed in the coordinates dialog, then the bitmap file's bytes.
+// texts typed in the coordinates dialog, then the picture file's bytes.
 #include <optional>
 
 #include "DatabaseChecks.h"
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     mapdb::CPDBDoc doc;
     doc.SetClock([] { return 1u; });
     doc.OnNewDocument();
-    auto added = view::AppendMapFromBitmapBytes(doc, nullptr, "Fuzz.bmp", {input.Rest(), input.RestSize()}, sideText,
+    auto added = view::ImportPictureBytes(doc, nullptr, "Fuzz.bmp", {input.Rest(), input.RestSize()}, sideText,
                                                 answers.Import());
     fuzzing::Require(added ? added->size() == doc.GetMapCount() : doc.GetMapCount() == 0);
     // Every map the import makes follows the rules of the format.

@@ -25,6 +25,10 @@ constexpr std::array<int, 4> kDepthControls{1037, 1036, 1042, 1038};
 constexpr std::array<int, 4> kEstimateControls{1039, 1040, 1043, 1041};
 constexpr const char* kCompressLabel = "Compress        palmOS 3.3 min.";
 constexpr const char* kColorTableLabel = " Include color table palmOS 3.5 min.";
+constexpr const char* kDitherLabel = "Dither";
+constexpr const char* kDitherHelp =
+    "Mixes neighbouring pixels of the colours or grey levels the map has, to show the ones it lacks: "
+    "for photographs and shaded relief. Maps of lines and flat colours look best without it.";
 constexpr const char* kSourceDepthSuffix = "bits to :";
 
 constexpr const char* kCoordinatesTitle = "Enter map coordinates";
@@ -65,7 +69,7 @@ QLineEdit* ReadOnlyEdit(const QString& text, const QString& objectName, QWidget*
 
 }  // namespace
 
-ColorDepthDialog::ColorDepthDialog(const palm::SourcePicture& picture, QWidget* parent) : QDialog(parent) {
+ColorDepthDialog::ColorDepthDialog(const palm::PictureFacts& picture, QWidget* parent) : QDialog(parent) {
     Name(*this, "colorDepthDlg", kColorDepthTitle);
     auto* layout = new QGridLayout(this);
 
@@ -97,7 +101,11 @@ ColorDepthDialog::ColorDepthDialog(const palm::SourcePicture& picture, QWidget* 
     colorTable = new QCheckBox(Text(kColorTableLabel), this);
     colorTable->setObjectName("colorTable");
     layout->addWidget(colorTable, 6, 0, 1, 4);
-    layout->addWidget(OkButton(*this), 7, 0, 1, 4);
+    dither = new QCheckBox(Text(kDitherLabel), this);
+    dither->setObjectName("dither");
+    dither->setToolTip(Text(kDitherHelp));
+    layout->addWidget(dither, 7, 0, 1, 4);
+    layout->addWidget(OkButton(*this), 8, 0, 1, 4);
 }
 
 palm::ConversionOptions ColorDepthDialog::Answer() const {
@@ -107,7 +115,7 @@ palm::ConversionOptions ColorDepthDialog::Answer() const {
     }
     const int chosen = depths->checkedId();
     return {chosen >= 0 ? kDepths[static_cast<std::size_t>(chosen)] : kDepths[0], compress->isChecked(),
-            colorTable->isChecked()};
+            colorTable->isChecked(), dither->isChecked()};
 }
 
 CoordinatesDialog::CoordinatesDialog(const palm::CornerTexts& proposed, QWidget* parent)

@@ -8,19 +8,20 @@
 #include "palm/MapLoader.h"
 #include "palm/PalmBitmap.h"
 
-// "Choose the color depth of the map" (template 133): the depth, compression
-// and colour table of a new map, beside the record's size at each depth. One
-// OK button; closed any other way, the dialog answers its first choices
-// (1 bit, no compression, no colour table).
+// "Choose the color depth of the map" (template 133): the depth, compression,
+// colour table and dithering of a new map, beside the record's size at each
+// depth. One OK button; closed any other way, the dialog answers its first
+// choices (1 bit, no compression, no colour table, no dithering).
 class ColorDepthDialog : public QDialog {
 public:
-    ColorDepthDialog(const palm::SourcePicture& picture, QWidget* parent);
+    ColorDepthDialog(const palm::PictureFacts& picture, QWidget* parent);
     palm::ConversionOptions Answer() const;
 
 private:
     QButtonGroup* depths;
     QCheckBox* compress;
     QCheckBox* colorTable;
+    QCheckBox* dither;
 };
 
 // "Enter map coordinates" (template 134): the four corner texts of a new map.

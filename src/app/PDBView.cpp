@@ -230,7 +230,9 @@ void CPDBView::OnUserSelchange(int row) {
 }
 
 void CPDBView::ImportBitmapFile(const QString& path) {
-    if (auto added = view::ImportBitmapFile(GetDocument(), &form, LocalPath(path), ui.ImportAnswers()); !added) {
+    if (auto added = view::ImportPicture(GetDocument(), &form, LocalPath(path), view::Handover::kDropped,
+                                         ui.ImportAnswers());
+        !added) {
         ui.ShowError(added.error());
     }
 }
@@ -243,12 +245,9 @@ void CPDBView::OnAdd() {
     // The dialog leaves the current folder at the picture's: Beam and Export write there.
     QFileInfo picture(chosen);
     QDir::setCurrent(picture.absolutePath());
-    auto bitmapPath = view::BitmapPathForAdd(LocalPath(picture.absoluteFilePath()));
-    if (!bitmapPath) {
-        ui.ShowError(bitmapPath.error());
-        return;
-    }
-    if (auto added = view::AppendMapFromBitmap(GetDocument(), &form, *bitmapPath, ui.ImportAnswers()); !added) {
+    if (auto added = view::ImportPicture(GetDocument(), &form, LocalPath(picture.absoluteFilePath()),
+                                         view::Handover::kAddButton, ui.ImportAnswers());
+        !added) {
         ui.ShowError(added.error());
     }
 }
@@ -274,7 +273,9 @@ QString PromptImportBitmap() {
     QFileDialog dialog(nullptr, QStringLiteral("Import bitmap"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("BMP (*.bmp)"), QStringLiteral("GIF (*.gif)"), QStringLiteral("JPEG (*.jpg)")});
+    dialog.setNameFilters({QStringLiteral("Pictures (*.bmp *.gif *.jpg *.jpeg *.jpe *.jfif *.png)"),
+                           QStringLiteral("BMP (*.bmp)"), QStringLiteral("GIF (*.gif)"),
+                           QStringLiteral("JPEG (*.jpg *.jpeg *.jpe *.jfif)"), QStringLiteral("PNG (*.png)")});
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};

@@ -1,9 +1,17 @@
 #include "QtUserInterface.h"
 
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include "AppTexts.h"
 #include "CoreDialogs.h"
+
+namespace {
+
+constexpr int kStatusMessageMilliseconds = 10000;
+
+}  // namespace
 
 void QtUserInterface::MessageBox(const std::string& title, const std::string& text) {
     QMessageBox box(QMessageBox::Warning, title.empty() ? QString(kAppTitle) : QString::fromStdString(title),
@@ -11,7 +19,7 @@ void QtUserInterface::MessageBox(const std::string& title, const std::string& te
     run(box);
 }
 
-palm::ConversionOptions QtUserInterface::AskColorDepth(const palm::SourcePicture& picture) {
+palm::ConversionOptions QtUserInterface::AskColorDepth(const palm::PictureFacts& picture) {
     ColorDepthDialog dialog(picture, parent);
     run(dialog);
     return dialog.Answer();
@@ -23,7 +31,20 @@ palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& propo
     return dialog.Answer();
 }
 
+void QtUserInterface::Tell(const view::ImportNotice& notice) {
+    auto* window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr;
+    if (notice.kind == view::ImportNotice::Kind::kColorsReduced && window != nullptr) {
+        window->statusBar()->showMessage(QString::fromStdString("The picture's colours were " + notice.text + "."),
+                                         kStatusMessageMilliseconds);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QString(kAppTitle), QString::fromStdString(notice.text), QMessageBox::Ok,
+                    parent);
+    run(box);
+}
+
 view::ImportAnswers QtUserInterface::ImportAnswers() {
-    return {[this](const palm::SourcePicture& picture) { return AskColorDepth(picture); },
-            [this](const palm::CornerTexts& proposed) { return AskCoordinates(proposed); }};
+    return {[this](const palm::PictureFacts& picture) { return AskColorDepth(picture); },
+            [this](const palm::CornerTexts& proposed) { return AskCoordinates(proposed); },
+            [this](const view::ImportNotice& notice) { Tell(notice); }};
 }

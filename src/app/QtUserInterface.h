@@ -22,10 +22,13 @@ public:
     void ShowError(const platform::Error& error) { MessageBox(error.title, error.message); }
 
     // "Choose the color depth of the map", showing the record's size at each depth.
-    palm::ConversionOptions AskColorDepth(const palm::SourcePicture& picture);
+    palm::ConversionOptions AskColorDepth(const palm::PictureFacts& picture);
     // "Enter map coordinates", proposing `proposed`.
     palm::CornerTexts AskCoordinates(const palm::CornerTexts& proposed);
-    // The import's questions, asked with the two dialogs above.
+    // What an import tells: colours reduced in the status bar of the window,
+    // a bitmap not written in a notice of its own.
+    void Tell(const view::ImportNotice& notice);
+    // The import's questions, asked with the two dialogs above, and its notices.
     view::ImportAnswers ImportAnswers();
 
     // The window the dialogs belong to.

@@ -1,9 +1,12 @@
 // Picture commands: one job each, on picture files of the image library's formats.
+#include <iostream>
 #include <memory>
 #include <string>
 
 #include "Cli.h"
+#include "image/ColorReduction.h"
 #include "image/Picture.h"
+#include "view/MapDisplay.h"
 
 namespace cli {
 
@@ -19,11 +22,21 @@ int TypeOf(const std::string& path) {
 }
 
 void Convert(const std::string& in, const std::string& out) {
-    TypeOf(in);
-    TypeOf(out);
+    const int outType = TypeOf(out);
     image::CPicture picture;
-    if (!picture.Load(in)) {
-        throw CommandError(in + ": cannot read the picture (missing, damaged or of a kind not supported)");
+    if (auto read = picture.Load(in); !read) {
+        throw CommandError(in + ": cannot read the picture: " + read.error().message);
+    }
+    // GIF holds at most 256 colours: a deeper picture has its colours reduced first.
+    if (outType == image::IMAGE_GIF && picture.GetBitCount() > 8) {
+        auto reduced = image::ReduceColors(*picture.GetImpl(), false);
+        if (!reduced) {
+            throw CommandError(in + ": " + reduced.error().message);
+        }
+        if (reduced->Lossy()) {
+            std::cerr << "plandrel: " << in << ": reduced " << view::WithThousands(reduced->before) << " colours to "
+                      << view::WithThousands(reduced->after) << '\n';
+        }
     }
     if (auto saved = picture.Save(out); !saved) {
         Tell(saved.error());
@@ -37,7 +50,7 @@ void RegisterImageCommands(CLI::App& app) {
     auto in = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
     CLI::App* convert = app.add_subcommand("convert", "Read a picture and write it in the format of OUT's extension");
-    convert->add_option("IN", *in, "Picture to read (.bmp, .gif, .jpg, .png)")->required();
+    convert->add_option("IN", *in, "Picture to read (BMP, GIF, JPEG or PNG, whatever its name)")->required();
     convert->add_option("OUT", *out, "Picture to write; its extension chooses the format")->required();
     convert->callback([=] { Convert(*in, *out); });
 }

@@ -17,6 +17,7 @@ struct AddArguments {
     int depth = 1;
     bool compress = false;
     bool colorTable = false;
+    bool dither = false;
     std::string topLeft;
     std::string bottomRight;
 };
@@ -31,11 +32,16 @@ std::pair<std::string, std::string> SplitCorner(const std::string& text) {
 }
 
 // The import's two questions answered from the options; `askedForCorners`
-// tells whether the corners were asked for.
-view::ImportAnswers OptionAnswers(const AddArguments& args, bool& askedForCorners) {
+// tells whether the corners were asked for. What the import tells goes to
+// standard error, after the picture's name.
+view::ImportAnswers OptionAnswers(const AddArguments& args, const std::string& picture, bool& askedForCorners) {
     view::ImportAnswers answers;
-    answers.conversion = [&args](const palm::SourcePicture&) {
-        return palm::ConversionOptions{static_cast<unsigned>(args.depth), args.compress, args.colorTable};
+    answers.conversion = [&args](const palm::PictureFacts&) {
+        return palm::ConversionOptions{static_cast<unsigned>(args.depth), args.compress, args.colorTable,
+                                       args.dither};
+    };
+    answers.notice = [picture](const view::ImportNotice& notice) {
+        std::cerr << "plandrel: " << picture << ": " << notice.text << '\n';
     };
     answers.corners = [&args, &askedForCorners](const palm::CornerTexts& proposed) {
         askedForCorners = true;
@@ -68,6 +74,8 @@ void RegisterImportCommand(CLI::App& app) {
     add->add_option("--depth", args->depth, "bits per pixel of the maps (default 1)")->check(CLI::IsMember({1, 2, 4, 8}));
     add->add_flag("--compress", args->compress, "scan-line compress the maps");
     add->add_flag("--color-table", args->colorTable, "keep the pictures' colours in a colour table");
+    add->add_flag("--dither", args->dither,
+                  "diffuse the error where colours are lost: grey levels, the system palette, true colour");
     add->add_option("--top-left", args->topLeft, "top-left corner LAT,LON, e.g. \"N 45 30,W 73 15\"");
     add->add_option("--bottom-right", args->bottomRight, "bottom-right corner LAT,LON");
     add->callback([args] {
@@ -87,7 +95,8 @@ void RegisterImportCommand(CLI::App& app) {
         const bool cornersGiven = !args->topLeft.empty() || !args->bottomRight.empty();
         for (const auto& picture : args->pictures) {
             bool askedForCorners = false;
-            auto added = view::ImportBitmapFile(doc, nullptr, picture, OptionAnswers(*args, askedForCorners));
+            auto added = view::ImportPicture(doc, nullptr, picture, view::Handover::kDropped,
+                                             OptionAnswers(*args, picture, askedForCorners));
             if (!added) {
                 Tell(added.error());
                 throw CommandError(picture + " was not added; " + args->database + " is unchanged");

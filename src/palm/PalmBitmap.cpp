@@ -246,8 +246,9 @@ void DiffuseInto(const SourcePicture& picture, const image::CImagePalette& value
 
 }  // namespace
 
-Error UnsupportedFormat() {
-    return Error{kUnsupportedFormatText, kUnsupportedFormatTitle};
+Error UnsupportedFormat(const std::string& reason) {
+    return Error{reason.empty() ? kUnsupportedFormatText : kUnsupportedFormatText + ("\n" + reason),
+                 kUnsupportedFormatTitle};
 }
 
 Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file) {
@@ -398,7 +399,8 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
     const std::size_t rowBytes = AlignedRowBytes(picture.width, pixelSize, 16);
     if (rowBytes > 0xFFFF) {
         // 65,535 pixels at 8 bits need a row of 65,536 bytes, one more than the field holds.
-        return UnsupportedFormat();
+        return UnsupportedFormat("A row of " + std::to_string(picture.width) + " pixels at " +
+                                 std::to_string(pixelSize) + " bits is more than a map's row can hold.");
     }
 
     mapdb::MapRecord map;
@@ -443,7 +445,7 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
             });
         }
     } catch (const std::bad_alloc&) {
-        return UnsupportedFormat();
+        return UnsupportedFormat("There is not enough memory for the map.");
     }
 
     map.width = static_cast<std::uint16_t>(picture.width);

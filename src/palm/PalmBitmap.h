@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "image/Dib.h"
@@ -20,10 +21,11 @@ using platform::Result;
 // Largest width and height a map can have: both are 16-bit fields.
 constexpr std::uint32_t kMaxMapSide = 0xFFFF;
 
-// The notice for a picture the conversion cannot take.
+// The notice for a picture the conversion cannot take, with the reason, when
+// there is one, on a line of its own below the text.
 constexpr const char* kUnsupportedFormatTitle = "Unsuported format";
 constexpr const char* kUnsupportedFormatText = "Plandrel accepts BMP, GIF and JPEG\nwith a maximum of 256 colors (8 bits).";
-Error UnsupportedFormat();
+Error UnsupportedFormat(const std::string& reason = {});
 
 // The user's choices for a new map: bits per pixel (1, 2, 4 or 8), scan-line
 // compression, a colour table of the picture's own colours instead of grey
@@ -36,12 +38,20 @@ struct ConversionOptions {
     bool dither = false;
 };
 
+// What the colour-depth question shows of a picture: its size and its bits per pixel.
+struct PictureFacts {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    unsigned bitCount = 0;
+};
+
 // The picture that a map can be made of: 1, 2, 4 or 8 bits per pixel, rows
 // padded to 32 bits where they lie in a Windows bitmap file image (which must
 // outlive this), or in a block decoded from it or taken from a picture.
 struct SourcePicture {
     SourcePicture() = default;
     SourcePicture(SourcePicture&&) = default;
+    SourcePicture& operator=(SourcePicture&&) = default;
     SourcePicture(const SourcePicture&) = delete;
 
     std::optional<image::DibBlock> decoded;  // none when the rows lie in the file image
@@ -52,6 +62,8 @@ struct SourcePicture {
     bool topDown = false;
     std::size_t stride = 0;
     image::CImagePalette colors;  // 2^bitCount entries; black where the file holds none
+
+    PictureFacts Facts() const { return {width, height, bitCount}; }
 };
 
 // Parses a Windows bitmap file image in any layout the bitmap reader knows;

@@ -260,13 +260,21 @@ Result<void> WriteAll(int fd, std::span<const ByteSpan> parts) {
     return {};
 }
 
-Result<OutputFile> OutputFile::Create(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+Result<OutputFile> OutputFile::Open(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
     if (fd < 0) {
         return SystemError(errno);
     }
     struct stat info {};
     return OutputFile(path, fd, ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode));
+}
+
+Result<OutputFile> OutputFile::Create(const std::string& path) {
+    return Open(path, O_TRUNC);
+}
+
+Result<OutputFile> OutputFile::CreateNew(const std::string& path) {
+    return Open(path, O_EXCL);
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept

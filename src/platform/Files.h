@@ -81,6 +81,8 @@ Result<void> WriteAll(int fd, std::span<const ByteSpan> parts);
 class OutputFile {
 public:
     static Result<OutputFile> Create(const std::string& path);
+    // Creates the file only where there is none of that name (nor a link): EEXIST otherwise.
+    static Result<OutputFile> CreateNew(const std::string& path);
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&&) = delete;
     ~OutputFile();
@@ -91,6 +93,7 @@ public:
 
 private:
     OutputFile(std::string path, int fd, bool regular) : path(std::move(path)), fd(fd), regular(regular) {}
+    static Result<OutputFile> Open(const std::string& path, int flags);
 
     std::string path;
     int fd;

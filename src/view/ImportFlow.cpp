@@ -3,32 +3,25 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 
+#include "image/BmpImageImpl.h"
+#include "image/ColorReduction.h"
 #include "image/Picture.h"
 #include "mapdb/Coordinates.h"
 #include "palm/ScanLines.h"
+#include "view/BesideBitmap.h"
+#include "view/MapDisplay.h"
 
 namespace view {
 
 namespace {
 
-Error CannotRead(const std::string& picturePath) {
-    return Error{"Cannot read the picture " + picturePath + "."};
-}
-
-// Loads a picture by its extension and writes it as a Windows bitmap.
-Result<std::string> ConvertToBitmap(const std::string& picturePath, const std::string& bitmapPath) {
-    image::CPicture picture;
-    if (!picture.Load(picturePath, image::IMAGE_UNKNOWN) || !picture.IsValid()) {
-        return CannotRead(picturePath);
-    }
-    if (!picture.Save(bitmapPath, image::IMAGE_BMP)) {
-        return Error{"Cannot write the bitmap " + bitmapPath + "."};
-    }
-    return bitmapPath;
+Error CannotRead(const std::string& picturePath, const std::string& reason) {
+    return Error{"Cannot read the picture " + picturePath + ": " + reason + "."};
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -57,8 +50,11 @@ bool CompressedMayFit(const mapdb::MapRecord& map) {
 }
 
 // The whole picture as one record: compressed when asked for; none when that
-// record would exceed the limit.
+// record would exceed the limit, or the map is too wide or high to be drawn.
 std::optional<mapdb::MapRecord> SingleRecord(mapdb::MapRecord& working, bool compress) {
+    if (working.width > kMaxDrawnSide || working.height > kMaxDrawnSide) {
+        return std::nullopt;
+    }
     if (!compress) {
         if (mapdb::GetRecordSize(working) <= kRecordLimit) {
             return std::move(working);
@@ -78,26 +74,17 @@ std::optional<mapdb::MapRecord> SingleRecord(mapdb::MapRecord& working, bool com
 
 }  // namespace
 
-Result<std::string> BitmapPathForAdd(const std::string& picturePath) {
-    if (EqualsIgnoringCase(image::FindExtension(picturePath), "bmp")) {
+std::string BitmapPathFor(const std::string& picturePath, Handover handover) {
+    const bool isBitmap = handover == Handover::kAddButton
+                              ? EqualsIgnoringCase(image::FindExtension(picturePath), "bmp")
+                              : picturePath.find(".bmp") != std::string::npos;
+    if (isBitmap) {
         return picturePath;
     }
-    auto slash = picturePath.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "" : picturePath.substr(0, slash + 1);
-    std::string fileName = picturePath.substr(folder.size());
-    auto dot = fileName.find_last_of('.');
-    std::string title = dot == std::string::npos ? fileName : fileName.substr(0, dot);
-    return ConvertToBitmap(picturePath, folder + title + ".bmp");
-}
-
-Result<std::string> BitmapPathForDrop(const std::string& picturePath) {
-    if (picturePath.find(".bmp") != std::string::npos) {
-        return picturePath;
-    }
-    if (picturePath.size() < 4) {
-        return CannotRead(picturePath);
-    }
-    return ConvertToBitmap(picturePath, picturePath.substr(0, picturePath.size() - 4) + ".bmp");
+    const auto slash = picturePath.find_last_of('/');
+    const auto dot = picturePath.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".bmp";
 }
 
 std::string TileName(const std::string& mapName, int column, int row) {
@@ -173,10 +160,10 @@ std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool
             const std::uint8_t* firstRow = source + T + static_cast<std::size_t>(y0) * R + columnOffset;
             tile.SetFlag(mapdb::kCompressed, false);
             if (compress) {
-                // Kept uncompressed when its compressed rows would not fit the 16-bit size word.
+                // Kept uncompressed when its compressed record would exceed the limit.
                 std::size_t size =
                     palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
-                if (size <= palm::kMaxCompressedSize) {
+                if (mapdb::kMapFieldsSize + T + size <= kRecordLimit) {
                     tile.data.reserve(T + size);
                     tile.data.insert(tile.data.end(), source, source + T);
                     tile.data.insert(tile.data.end(), scratch.get(), scratch.get() + size);
@@ -205,22 +192,105 @@ struct LoadedMap {
     bool compress = false;
 };
 
-// Converts the bitmap file image into a map named after `path`, then places
-// it: at the corners of its side file, read once the conversion is done (none:
-// there is no side file), or at those the user gives.
-template <class ReadSide>
-Result<LoadedMap> LoadMapFromBmp(const std::string& path, std::span<const std::uint8_t> file, ReadSide readSide,
-                                 const ImportAnswers& answers) {
-    Result<palm::SourcePicture> picture = palm::ReadSourcePicture(file);
-    if (!picture) {
-        return picture.error();
+// A picture read from its file, ready for the conversion: a Windows bitmap of
+// 1, 4 or 8 bits viewed where it lies, or a picture of the image library.
+struct ReadPicture {
+    std::optional<palm::SourcePicture> inPlace;
+    std::unique_ptr<image::CImageImpl> decoded;
+
+    palm::PictureFacts Facts() const {
+        if (inPlace) {
+            return inPlace->Facts();
+        }
+        const auto bits = static_cast<unsigned>(decoded->imageBitCount);
+        return {static_cast<std::uint32_t>(decoded->imageWidth), static_cast<std::uint32_t>(decoded->imageHeight),
+                std::min(bits, 8u)};
     }
-    const palm::ConversionOptions options = answers.conversion(*picture);
-    Result<mapdb::MapRecord> map = palm::BuildPalmBitmap(*picture, options);
+};
+
+// The picture in the file's bytes, its format told by them.
+Result<ReadPicture> ReadPictureFile(const std::string& path, std::span<const std::uint8_t> file) {
+    ReadPicture picture;
+    if (image::TypeFromContent(file) == image::IMAGE_BMP) {
+        if (Result<palm::SourcePicture> source = palm::ReadSourcePicture(file)) {
+            picture.inPlace.emplace(std::move(*source));
+            return picture;
+        }
+    }
+    image::CPicture decoded;
+    if (Result<void> read = decoded.LoadBytes(path, file); !read) {
+        return CannotRead(path, read.error().message);
+    }
+    picture.decoded = std::move(decoded.pictureImpl);
+    return picture;
+}
+
+void Tell(const ImportAnswers& answers, ImportNotice::Kind kind, std::string text) {
+    if (answers.notice) {
+        answers.notice(ImportNotice{kind, std::move(text)});
+    }
+}
+
+// A bitmap file written beside the picture, which the import takes back
+// unless it adds a map.
+class WrittenBitmap {
+public:
+    void Made(std::string path) { this->path = std::move(path); }
+    void Keep() { path.clear(); }
+    ~WrittenBitmap() {
+        if (!path.empty()) {
+            std::remove(path.c_str());
+        }
+    }
+
+private:
+    std::string path;
+};
+
+// Converts the picture into a map named after `bitmapPath`, then places it: at
+// the corners of its side file, read once the conversion is done (none: there
+// is no side file), or at those the user gives. A decoded picture is reduced
+// to 256 colours when it has more, and written as the bitmap when `written`
+// is given. The picture is released once the map is made.
+template <class ReadSide>
+Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, ReadSide readSide,
+                          const ImportAnswers& answers, WrittenBitmap* written) {
+    const palm::ConversionOptions options = answers.conversion(picture.Facts());
+    std::optional<palm::SourcePicture> source = std::move(picture.inPlace);
+    if (!source) {
+        Result<image::ColorCount> reduced = image::ReduceColors(*picture.decoded, options.dither);
+        if (!reduced) {
+            return reduced.error();
+        }
+        if (reduced->Lossy()) {
+            Tell(answers, ImportNotice::Kind::kColorsReduced,
+                 "reduced " + WithThousands(reduced->before) + " colours to " + WithThousands(reduced->after));
+        }
+        if (written != nullptr) {
+            Result<image::BmpFileBytes> bytes = image::BmpFileBytesOfPicture(*picture.decoded);
+            if (bytes) {
+                const platform::ByteSpan parts[] = {bytes->fileHeader, bytes->block};
+                BesideBitmap beside = WriteBesideBitmap(bitmapPath, parts);
+                if (beside.made) {
+                    written->Made(bitmapPath);
+                }
+                if (beside.notice) {
+                    Tell(answers, ImportNotice::Kind::kBitmapNotWritten, *beside.notice);
+                }
+            }
+        }
+        Result<palm::SourcePicture> taken = palm::TakeSourcePicture(*picture.decoded);
+        if (!taken) {
+            return taken.error();
+        }
+        source.emplace(std::move(*taken));
+    }
+    Result<mapdb::MapRecord> map = palm::BuildPalmBitmap(*source, options);
+    source.reset();
     if (!map) {
         return map.error();
     }
-    map->SetName(palm::MapNameFromPath(path));
+    map->SetName(palm::MapNameFromPath(bitmapPath));
     Result<std::optional<palm::Corners>> side = readSide();
     if (!side) {
         return side.error();
@@ -237,7 +307,7 @@ Result<LoadedMap> LoadMapFromBmp(const std::string& path, std::span<const std::u
 // compressed when asked for.
 Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view,
                                                   mapdb::MapRecord& working, bool compress,
-                                                  const std::string& bitmapPath) {
+                                                  const std::string& picturePath) {
     std::vector<mapdb::MapRecord> maps;
     int category = 0;
     if (auto single = SingleRecord(working, compress)) {
@@ -245,14 +315,14 @@ Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListVi
     } else {
         auto free = FreeCategory(doc);
         if (!free) {
-            return Error{"All 15 tile categories of this database are taken: " + bitmapPath +
+            return Error{"All 15 tile categories of this database are taken: " + picturePath +
                          " needs tiles and cannot be added."};
         }
         category = *free;
         maps = CutIntoTiles(working, compress);
     }
     if (doc.GetMapCount() + maps.size() > mapdb::kMaxMaps) {
-        return Error{"A maps database holds at most 65,535 maps: " + bitmapPath + " would need " +
+        return Error{"A maps database holds at most 65,535 maps: " + picturePath + " would need " +
                      std::to_string(maps.size()) + " more and was not added."};
     }
 
@@ -271,52 +341,60 @@ Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListVi
     return added;
 }
 
-// The bitmap file at `path`, converted and placed. Its bytes are released
-// once the map is made, before the map is cut into tiles.
-Result<LoadedMap> LoadMapFromBmp(const std::string& path, const ImportAnswers& answers) {
-    Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(path);
-    if (!file) {
-        return file.error();
-    }
-    return LoadMapFromBmp(path, *file, [&] { return palm::ReadSideFile(palm::SideFilePath(path)); }, answers);
-}
-
 }  // namespace
 
-Result<std::vector<ImportedMap>> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view,
-                                                     const std::string& bitmapPath, const ImportAnswers& answers) {
-    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, answers);
+Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath,
+                                               Handover handover, const ImportAnswers& answers) {
+    const std::string bitmapPath = BitmapPathFor(picturePath, handover);
+    WrittenBitmap written;
+    Result<LoadedMap> loaded = [&]() -> Result<LoadedMap> {
+        // The file's bytes are released once the picture is read from them, or the map made of them.
+        Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(picturePath);
+        if (!file) {
+            return file.error();
+        }
+        Result<ReadPicture> picture = ReadPictureFile(picturePath, *file);
+        if (!picture) {
+            return picture.error();
+        }
+        if (picture->decoded) {
+            file->clear();
+            file->shrink_to_fit();
+        }
+        const bool writeBitmap = picture->decoded && bitmapPath != picturePath;
+        auto readSide = [&] { return palm::ReadSideFile(palm::SideFilePath(bitmapPath)); };
+        return LoadMap(bitmapPath, std::move(*picture), readSide, answers, writeBitmap ? &written : nullptr);
+    }();
     if (!loaded) {
         return loaded.error();
     }
-    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
+    Result<std::vector<ImportedMap>> added = AppendWorkingMap(doc, view, loaded->map, loaded->compress, picturePath);
+    if (added) {
+        written.Keep();
+    }
+    return added;
 }
 
-Result<std::vector<ImportedMap>> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
-                                                          const std::string& bitmapPath,
-                                                          std::span<const std::uint8_t> file,
-                                                          const std::optional<std::string>& sideText,
-                                                          const ImportAnswers& answers) {
+Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapListView* view,
+                                                    const std::string& picturePath,
+                                                    std::span<const std::uint8_t> file,
+                                                    const std::optional<std::string>& sideText,
+                                                    const ImportAnswers& answers) {
     auto readSide = [&]() -> Result<std::optional<palm::Corners>> {
         if (!sideText) {
             return std::optional<palm::Corners>();
         }
         return std::optional(palm::ReadSideText(*sideText));
     };
-    Result<LoadedMap> loaded = LoadMapFromBmp(bitmapPath, file, readSide, answers);
+    Result<ReadPicture> picture = ReadPictureFile(picturePath, file);
+    if (!picture) {
+        return picture.error();
+    }
+    Result<LoadedMap> loaded = LoadMap(picturePath, std::move(*picture), readSide, answers, nullptr);
     if (!loaded) {
         return loaded.error();
     }
-    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, bitmapPath);
-}
-
-Result<std::vector<ImportedMap>> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view,
-                                                  const std::string& picturePath, const ImportAnswers& answers) {
-    Result<std::string> bitmapPath = BitmapPathForDrop(picturePath);
-    if (!bitmapPath) {
-        return bitmapPath.error();
-    }
-    return AppendMapFromBitmap(doc, view, *bitmapPath, answers);
+    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, picturePath);
 }
 
 }  // namespace view

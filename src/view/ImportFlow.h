@@ -17,6 +17,8 @@ using platform::Error;
 using platform::Result;
 
 constexpr std::uint32_t kRecordLimit = 65536;
+// The handheld draws in signed 16-bit coordinates: a wider or higher map is tiled.
+constexpr std::uint32_t kMaxDrawnSide = 32767;
 constexpr int kTileWidth = 256;
 constexpr int kTileHeight = 240;
 constexpr std::size_t kTileNamePrefix = 6;
@@ -38,43 +40,60 @@ struct ImportedMap {
     int category = 0;
 };
 
-// How the user answers the import's two questions, asked when the import
-// reaches them: the depth, compression and colour table once the picture has
-// been read (the colour-depth dialog shows its sizes), and the corners when no
-// side file gives them (the coordinates dialog, which proposes some).
-struct ImportAnswers {
-    std::function<palm::ConversionOptions(const palm::SourcePicture& picture)> conversion;
-    std::function<palm::CornerTexts(const palm::CornerTexts& proposed)> corners;
+// Something an import tells the user and then goes on with: colours reduced,
+// or the bitmap beside the picture not written.
+struct ImportNotice {
+    enum class Kind { kColorsReduced, kBitmapNotWritten };
+    Kind kind;
+    std::string text;
 };
 
-// The bitmap file the Add button imports for a chosen picture: the picture itself
-// when its extension is "bmp" in any case; otherwise the picture converted and
-// written as its file title + ".bmp" in its own folder. An error naming the file
-// when the picture cannot be loaded or the bitmap not written.
-Result<std::string> BitmapPathForAdd(const std::string& picturePath);
-// The same for a dropped file: the path itself when it contains ".bmp" (in these
-// letters); otherwise the path with its last four characters replaced by ".bmp".
-Result<std::string> BitmapPathForDrop(const std::string& picturePath);
+// How the user answers the import's two questions, asked when the import
+// reaches them: the depth, compression, colour table and dithering once the
+// picture has been read (the colour-depth dialog shows its sizes and depth,
+// 8 bits for a picture whose colours will be reduced), and the corners when no
+// side file gives them (the coordinates dialog, which proposes some). `notice`
+// is told what the user should know; nobody is when it is empty.
+struct ImportAnswers {
+    std::function<palm::ConversionOptions(const palm::PictureFacts& picture)> conversion;
+    std::function<palm::CornerTexts(const palm::CornerTexts& proposed)> corners;
+    std::function<void(const ImportNotice& notice)> notice;
+};
 
-// Reads, converts and places one bitmap file (its corners from the side file
-// beside it, or asked for), then appends it to the document as one map or as a
+// How the user handed a picture over, which decides the path of its bitmap:
+// the picture itself when its extension is "bmp" in any case (Add button) or
+// when its path contains ".bmp" in these letters (dropped); otherwise the
+// picture's path with its extension, if any, replaced by ".bmp". The map is
+// named after the bitmap, and its side file is looked for beside the bitmap.
+enum class Handover { kAddButton, kDropped };
+std::string BitmapPathFor(const std::string& picturePath, Handover handover);
+
+// Imports one picture file: reads it as the format its first bytes show, asks
+// the conversion, reduces a picture of more than 8 bits to 256 colours,
+// converts it and places it (its corners from the side file beside the
+// bitmap, or asked for), then appends it to the document as one map or as a
 // grid of tiles, and refills the view. Returns the maps added.
-Result<std::vector<ImportedMap>> AppendMapFromBitmap(mapdb::CPDBDoc& doc, MapListView* view,
-                                                     const std::string& bitmapPath, const ImportAnswers& answers);
-// The same for a bitmap file already in memory: `bitmapPath` names the map, and
-// `sideText` is the text of its side file (none: the corners are asked for).
-Result<std::vector<ImportedMap>> AppendMapFromBitmapBytes(mapdb::CPDBDoc& doc, MapListView* view,
-                                                          const std::string& bitmapPath,
-                                                          std::span<const std::uint8_t> file,
-                                                          const std::optional<std::string>& sideText,
-                                                          const ImportAnswers& answers);
-// A dropped file: BitmapPathForDrop, then AppendMapFromBitmap.
-Result<std::vector<ImportedMap>> ImportBitmapFile(mapdb::CPDBDoc& doc, MapListView* view,
-                                                  const std::string& picturePath, const ImportAnswers& answers);
+//
+// A picture that is not a Windows bitmap is also written as its bitmap (8 bits
+// or fewer, as the map is made of it), but only where no file of that name
+// exists or that file holds the same bytes; a bitmap the import wrote is
+// removed again when nothing is added. A bitmap that cannot be written does not
+// stop the import; `notice` is told.
+Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath,
+                                               Handover handover, const ImportAnswers& answers);
+// The same for a picture file already in memory, which writes no bitmap:
+// `picturePath` names the map, and `sideText` is the text of its side file
+// (none: the corners are asked for).
+Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapListView* view,
+                                                    const std::string& picturePath,
+                                                    std::span<const std::uint8_t> file,
+                                                    const std::optional<std::string>& sideText,
+                                                    const ImportAnswers& answers);
 
-// The tiles of a working map whose record would exceed the limit, in the order
-// they are appended (row by row, each row left to right), all of one category
-// and compressed when `compress` is set.
+// The tiles of a working map that is not stored whole, in the order they are
+// appended (row by row, each row left to right), all of one category and
+// compressed when `compress` is set, unless a tile's compressed record would
+// exceed the limit: that tile is stored uncompressed, which always fits.
 std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool compress);
 // The name of the tile at column j, row i: the first six characters of the map's
 // name (fewer when needed to keep the whole "j-i" within 11 characters), then "j-i".

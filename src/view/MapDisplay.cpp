@@ -25,6 +25,18 @@ std::string FormatFloat(float value) {
     return std::string(text, result.ptr);
 }
 
+std::string WithThousands(std::size_t number) {
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
 std::int32_t ParseDegrees(const std::string& text) {
     return DegreesToUnits(mapdb::ReadDecimal(text));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,8 @@ std::string DepthText(std::uint8_t pixelSize);
 float MemoryKB(const mapdb::MapRecord& map);
 // A float in general notation with six significant digits ("37.1523", "64").
 std::string FormatFloat(float value);
+// A count with its thousands grouped by commas ("48,213").
+std::string WithThousands(std::size_t number);
 // A corner value in degrees with five decimals ("48.85000").
 using mapdb::FormatDegrees;
 // A typed corner text in degrees, read the way atof reads it, times 3,600,000,

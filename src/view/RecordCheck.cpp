@@ -1,6 +1,7 @@
 #include "RecordCheck.h"
 
 #include "palm/ScanLines.h"
+#include "view/ImportFlow.h"
 
 namespace view {
 
@@ -30,6 +31,14 @@ std::vector<std::string> RecordProblems(const mapdb::MapRecord& map) {
     } else if (held > expected) {
         problems.push_back("data holds " + std::to_string(held - expected) + " bytes more than the " +
                            std::to_string(expected) + " expected");
+    }
+    if (mapdb::GetRecordSize(map) > kRecordLimit) {
+        problems.push_back("the record of " + std::to_string(mapdb::GetRecordSize(map)) +
+                           " bytes is larger than the 65536 a map may take");
+    }
+    if (map.width > kMaxDrawnSide || map.height > kMaxDrawnSide) {
+        problems.push_back(std::to_string(map.width) + " x " + std::to_string(map.height) +
+                           " pixels: the handheld cannot draw a side over 32767");
     }
     if (map.IsCompressed() && held >= expected && !palm::ExpandScanLines(map)) {
         problems.push_back("compressed rows do not expand to " + std::to_string(map.rowBytes) + " x " +

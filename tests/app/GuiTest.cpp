@@ -330,11 +330,7 @@ private slots:
     }
 
     void colorDepthDialogShowsItsTextsAndDefaults() {
-        palm::SourcePicture picture;
-        picture.width = 100;
-        picture.height = 100;
-        picture.bitCount = 8;
-        ColorDepthDialog dialog(picture, nullptr);
+        ColorDepthDialog dialog(palm::PictureFacts{100, 100, 8}, nullptr);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Choose the color depth of the map"));
         const char* labels[] = {"1 bit - 2 colors", "2 bits - 4 colors", "4 bits - 16 colors palmOS 3.3 min.",
                                 "8 bits - 256 colors palmOS 3.5 min."};
@@ -351,7 +347,9 @@ private slots:
         QCOMPARE(dialog.findChild<QCheckBox*>("compress")->text(), QStringLiteral("Compress        palmOS 3.3 min."));
         QCOMPARE(dialog.findChild<QCheckBox*>("colorTable")->text(),
                  QStringLiteral(" Include color table palmOS 3.5 min."));
+        QCOMPARE(dialog.findChild<QCheckBox*>("dither")->text(), QStringLiteral("Dither"));
         QVERIFY(!dialog.findChild<QCheckBox*>("compress")->isChecked());
+        QVERIFY(!dialog.findChild<QCheckBox*>("dither")->isChecked());
         QStringList labelTexts;
         for (auto* label : dialog.findChildren<QLabel*>()) {
             labelTexts.append(label->text());
@@ -372,16 +370,18 @@ private slots:
             dialog.findChild<QRadioButton*>("depth2")->setChecked(true);
             dialog.findChild<QCheckBox*>("compress")->setChecked(true);
             dialog.findChild<QCheckBox*>("colorTable")->setChecked(true);
+            dialog.findChild<QCheckBox*>("dither")->setChecked(true);
         };
         h.answer = [&](QDialog& dialog) {
             choose(dialog);
             dialog.accept();
         };
-        const palm::SourcePicture picture;
+        const palm::PictureFacts picture;
         const palm::ConversionOptions taken = h.app.GetUserInterface().AskColorDepth(picture);
         QCOMPARE(taken.depth, 4u);
         QVERIFY(taken.compress);
         QVERIFY(taken.colorTable);
+        QVERIFY(taken.dither);
 
         h.answer = [&](QDialog& dialog) {
             choose(dialog);
@@ -391,6 +391,7 @@ private slots:
         QCOMPARE(kept.depth, 1u);
         QVERIFY(!kept.compress);
         QVERIFY(!kept.colorTable);
+        QVERIFY(!kept.dither);
     }
 
     void coordinatesDialogShowsTheFormatAndTheGivenTexts() {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <nlohmann/json.hpp>
 
 #include "support/BmpFixture.h"
@@ -74,7 +78,8 @@ TEST_F(MapCommandsTest, AFailedAddSavesNothing) {
     testing_support::WriteFileBytes(folder / "Broken.bmp", {'B', 'M', 0});
     auto failed = RunCli({"add", db, folder / "Harbour.bmp", folder / "Broken.bmp"}, folder);
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("Unsuported format"), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("Cannot read the picture " + folder / "Broken.bmp" + ": damaged BMP"), std::string::npos)
+        << failed.err;
     EXPECT_EQ(ReadFileBytes(db), before);
     EXPECT_EQ(RunCli({"add", db, folder / "Valley.bmp", "--depth", "3"}, folder).status, 2);
 }
@@ -166,4 +171,62 @@ TEST_F(MapCommandsTest, NamesAreLatin1InTheFileAndUtf8ForTheUser) {
     auto refused = RunCli({"rename", geneva, "#0", "Łódź-Śródmie"}, folder);
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("at most 11 characters: Łódź-Śródmie"), std::string::npos) << refused.err;
+}
+
+// Pictures as people have them: true colour is reduced and the tool says so;
+// a folder that cannot be written keeps no bitmap, and the tool says why; an
+// export writes the format its name asks for.
+TEST_F(MapCommandsTest, TrueColourReadOnlyFoldersAndExportFormats) {
+    namespace fs = std::filesystem;
+    const fs::path locked = fs::path(folder / "locked");
+    fs::create_directory(locked);
+    const std::string photo = (locked / "Photo.png").string();
+    auto made = testing_support::RunShell("convert -seed 1 -size 48x32 plasma:fractal -depth 8 " + testing_support::ShellQuote(photo),
+                                          folder);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const fs::path shared = fs::path(folder / "shared");
+    fs::create_directory(shared);
+    const std::string sharedDb = (shared / "Photos.pdb").string();
+    // Root writes anywhere: the command runs as the user nobody when the test runs as root.
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(shared, fs::perms::all);
+    fs::permissions(fs::path(folder / ""), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    const char* cli = std::getenv("PLANDREL_CLI");
+    const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    auto added = testing_support::RunShell(asUser + testing_support::ShellQuote(cli) + " add " +
+                                               testing_support::ShellQuote(sharedDb) + " " +
+                                               testing_support::ShellQuote(photo) + " --depth 8 --dither",
+                                           folder);
+    fs::permissions(locked, fs::perms::owner_all);
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_NE(added.err.find("plandrel: " + photo + ": reduced "), std::string::npos) << added.err;
+    EXPECT_NE(added.err.find(" colours to 256\n"), std::string::npos) << added.err;
+    EXPECT_NE(added.err.find("plandrel: " + photo + ": The bitmap " + (locked / "Photo.bmp").string() +
+                             " could not be written (permission denied); the map was made from the picture itself.\n"),
+              std::string::npos)
+        << added.err;
+    EXPECT_FALSE(fs::exists(locked / "Photo.bmp"));
+    EXPECT_EQ(RunCli({"check", sharedDb}, folder).status, 0);
+
+    struct Export {
+        const char* name;
+        int status;
+        const char* format;  // as ImageMagick names it
+    };
+    for (const Export& e : {Export{"Photo.png", 0, "PNG"}, Export{"Photo.gif", 0, "GIF"},
+                            Export{"Photo.jpg", 0, "JPEG"}, Export{"Photo.tif", 1, ""}}) {
+        const std::string out = folder / e.name;
+        auto exported = RunCli({"export", sharedDb, "Photo", out}, folder);
+        EXPECT_EQ(exported.status, e.status) << e.name << exported.err;
+        if (e.status == 0) {
+            EXPECT_EQ(testing_support::RunShell("identify -format %m " + out, folder).out, e.format);
+        } else {
+            EXPECT_FALSE(fs::exists(out));
+        }
+    }
+
+    auto converted = RunCli({"convert", photo, folder / "Photo-256.gif"}, folder);
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_NE(converted.err.find(" colours to 256\n"), std::string::npos) << converted.err;
 }

@@ -239,7 +239,9 @@ std::vector<std::string> MakePictures(const TempFolder& folder) {
     WriteJpeg(folder / "Grey.jpg", 100, 80, true);
     WritePng(folder / "Plan.png", 80, 60, PNG_COLOR_TYPE_PALETTE, 8);
     WritePng(folder / "Ramp.png", 41, 30, PNG_COLOR_TYPE_GRAY, 4);
-    for (const char* name : {"Lake.gif", "Woven.gif", "Clear.gif", "Photo.jpg", "Grey.jpg", "Plan.png", "Ramp.png"}) {
+    WritePng(folder / "Colour.png", 64, 48, PNG_COLOR_TYPE_RGB, 8);  // 3,072 colours, reduced to 256
+    for (const char* name :
+         {"Lake.gif", "Woven.gif", "Clear.gif", "Photo.jpg", "Grey.jpg", "Plan.png", "Ramp.png", "Colour.png"}) {
         names.emplace_back(name);
     }
     return names;

@@ -39,9 +39,10 @@ std::size_t DistinctColors(const Picture& picture) {
     return distinct.size();
 }
 
-void ExpectUnsupportedFormat(const platform::Error& error) {
+// The notice's title and text, and after them the reason, when there is one, on a line of its own.
+void ExpectUnsupportedFormat(const platform::Error& error, const std::string& reason = {}) {
     EXPECT_EQ(error.title, kUnsupportedFormatTitle);
-    EXPECT_EQ(error.message, kUnsupportedFormatText);
+    EXPECT_EQ(error.message, reason.empty() ? kUnsupportedFormatText : kUnsupportedFormatText + ("\n" + reason));
 }
 
 }  // namespace
@@ -247,7 +248,7 @@ TEST(BuildPalmBitmap, RefusesRowsBeyondTheRowBytesField) {
     const Bytes widest = Picture{65535, 1, 8, {kBlack}, Bytes(65535, 0)}.Bmp();
     auto map = Convert(widest, 8, false);
     ASSERT_FALSE(map);
-    ExpectUnsupportedFormat(map.error());
+    ExpectUnsupportedFormat(map.error(), "A row of 65535 pixels at 8 bits is more than a map's row can hold.");
     map = Convert(widest, 4, false);
     ASSERT_TRUE(map);
     EXPECT_EQ(map->rowBytes, 32768);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <set>
 
 #include "ImportTestSupport.h"
+#include "image/Picture.h"
 #include "mapdb/PDBDoc.h"
 #include "support/BmpFixture.h"
 #include "support/TempFolder.h"
@@ -47,7 +50,7 @@ protected:
     }
     Imported Import(const std::string& name, int width, int height, int bits) {
         WritePicture(name, width, height, bits);
-        return view::AppendMapFromBitmap(doc, &form, folder / name, answers.Answers());
+        return view::ImportPicture(doc, &form, folder / name, view::Handover::kAddButton, answers.Answers());
     }
     void AnswerAt(unsigned depth, bool compress = false) { answers.options = {depth, compress, false}; }
 
@@ -73,6 +76,7 @@ TEST_F(ImportFlowTest, APictureThatFitsOneRecordIsOneMapOfCategoryZero) {
     EXPECT_EQ(form.refreshes, 1);
     EXPECT_EQ(answers.shownWidth, 600u);
     EXPECT_EQ(answers.shownHeight, 500u);
+    EXPECT_EQ(answers.shownDepth, 1u);
     // The proposed corners, kept, place it from 10° N 10° W to 10° S 10° E.
     EXPECT_EQ(CornersOf(doc.GetMap(0)), (std::vector<std::int32_t>{36000000, -36000000, -36000000, 36000000}));
 }
@@ -117,7 +121,7 @@ TEST_F(ImportFlowTest, QuestionsComeInOrderAndOnlyWhenNeeded) {
         ScriptedAnswers scripted;
         scripted.typed = palm::CornerTexts{"N 1", "E 2", "S 3", "W 4"};
 
-        auto added = view::AppendMapFromBitmap(fresh, &view, bitmap, scripted.Answers());
+        auto added = view::ImportPicture(fresh, &view, bitmap, view::Handover::kAddButton, scripted.Answers());
         EXPECT_EQ(scripted.asked, c.asked);
         if (!c.corners.empty()) {
             ASSERT_TRUE(added) << added.error().message;
@@ -130,12 +134,8 @@ TEST_F(ImportFlowTest, QuestionsComeInOrderAndOnlyWhenNeeded) {
         EXPECT_EQ(fresh.GetMapCount(), 0);
         EXPECT_FALSE(fresh.IsModified());
         EXPECT_EQ(view.refreshes, 0);
-        if (c.bitmap == Bitmap::kRefused) {
-            EXPECT_EQ(added.error().title, palm::kUnsupportedFormatTitle);
-        } else {
-            // The file that cannot be read is told by name.
-            EXPECT_TRUE(Names(added.error(), c.bitmap == Bitmap::kMissing ? bitmap : side)) << added.error().message;
-        }
+        // The file that cannot be read is told by name.
+        EXPECT_TRUE(Names(added.error(), c.bitmap == Bitmap::kPicture ? side : bitmap)) << added.error().message;
     }
 }
 
@@ -144,13 +144,13 @@ TEST_F(ImportFlowTest, BitmapBytesTakeTheSideTextGiven) {
     const auto file = testing_support::IndexedBmpBytes(6, 4, 1, GreyPalette(1), [](int x, int) { return x % 2; });
     WriteText(folder / "Memory.txt", "1,1\n0,2\n");
     answers.typed = palm::CornerTexts{"N 1", "E 2", "S 3", "W 4"};
-    auto added = view::AppendMapFromBitmapBytes(doc, &form, folder / "Memory.bmp", file, "45.5,-73.25\n44.5,-72.25",
+    auto added = view::ImportPictureBytes(doc, &form, folder / "Memory.bmp", file, "45.5,-73.25\n44.5,-72.25",
                                                 answers.Answers());
     ASSERT_TRUE(added) << added.error().message;
     EXPECT_EQ(answers.asked, Strings{"conversion"});
     EXPECT_EQ(CornersOf(doc.GetMap(0)), (std::vector<std::int32_t>{163800000, -263700000, 160200000, -260100000}));
 
-    added = view::AppendMapFromBitmapBytes(doc, &form, folder / "Memory.bmp", file, std::nullopt, answers.Answers());
+    added = view::ImportPictureBytes(doc, &form, folder / "Memory.bmp", file, std::nullopt, answers.Answers());
     ASSERT_TRUE(added) << added.error().message;
     EXPECT_EQ(answers.asked, (Strings{"conversion", "conversion", "corners"}));
     EXPECT_EQ(doc.GetMap(1).GetName(), "Memory");
@@ -174,7 +174,7 @@ TEST_F(ImportFlowTest, TheRecordLimitDecidesBetweenOneMapAndTiles) {
         const std::string name = "Flat" + std::to_string(c.height) + ".bmp";
         WriteIndexedBmp(folder / name, 256, c.height, 8, GreyPalette(8), [](int, int) { return 3; });
         AnswerAt(8, c.compress);
-        auto added = view::AppendMapFromBitmap(doc, &form, folder / name, answers.Answers());
+        auto added = view::ImportPicture(doc, &form, folder / name, view::Handover::kAddButton, answers.Answers());
         ASSERT_TRUE(added) << added.error().message;
         ASSERT_EQ(added->size(), c.maps) << c.height;
         EXPECT_EQ(added->front().recordSize, c.recordSize) << c.height;
@@ -215,30 +215,193 @@ TEST_F(ImportFlowTest, AnImportBeyondTheMapLimitAddsNothing) {
     EXPECT_EQ(doc.GetMapCount(), mapdb::kMaxMaps);
 }
 
-TEST_F(ImportFlowTest, DroppedPathsAreConvertedBesideThePictureByTheirLetters) {
-    // "town.BMP" does not contain ".bmp": it is loaded by its extension and written again as town.bmp.
-    WriteIndexedBmp(folder / "town.BMP", 20, 10, 8, GreyPalette(8), [](int x, int) { return x; });
-    auto added = view::ImportBitmapFile(doc, &form, folder / "town.BMP", answers.Answers());
-    ASSERT_TRUE(added) << added.error().message;
-    ASSERT_EQ(added->size(), 1u);
-    EXPECT_EQ((*added)[0].name, "town");
-    EXPECT_TRUE(std::filesystem::exists(folder / "town.bmp"));
-
-    EXPECT_EQ(*view::BitmapPathForDrop(folder / "a.bmp.gif"), folder / "a.bmp.gif");
-    EXPECT_EQ(*view::BitmapPathForAdd(folder / "town.BMP"), folder / "town.BMP");
+TEST_F(ImportFlowTest, TheBitmapPathDependsOnHowThePictureCame) {
+    struct Case {
+        std::string picture;
+        view::Handover handover;
+        std::string bitmap;
+    };
+    const std::string f = folder / "";
+    const Case cases[] = {
+        {f + "town.BMP", view::Handover::kAddButton, f + "town.BMP"},
+        {f + "town.gif", view::Handover::kAddButton, f + "town.bmp"},
+        {f + "a.b.png", view::Handover::kAddButton, f + "a.b.bmp"},
+        {f + "town.BMP", view::Handover::kDropped, f + "town.bmp"},
+        {f + "a.bmp.gif", view::Handover::kDropped, f + "a.bmp.gif"},
+        {f + "photo.jpeg", view::Handover::kDropped, f + "photo.bmp"},
+        {f + "v1.2/README", view::Handover::kDropped, f + "v1.2/README.bmp"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(view::BitmapPathFor(c.picture, c.handover), c.bitmap) << c.picture;
+    }
 }
 
-TEST_F(ImportFlowTest, APictureThatCannotBeLoadedIsNeverReplacedByAnOlderBitmap) {
+// A Windows bitmap is read as it is, whatever its name: a dropped town.BMP is
+// not written again as town.bmp. A damaged picture is refused with the reason,
+// and never replaced by an older bitmap of its name.
+TEST_F(ImportFlowTest, PicturesAreReadForWhatTheyAreAndRefusedWithTheReason) {
+    WriteIndexedBmp(folder / "town.BMP", 20, 10, 8, GreyPalette(8), [](int x, int) { return x; });
+    auto added = view::ImportPicture(doc, &form, folder / "town.BMP", view::Handover::kDropped, answers.Answers());
+    ASSERT_TRUE(added) << added.error().message;
+    EXPECT_EQ((*added)[0].name, "town");
+    EXPECT_FALSE(std::filesystem::exists(folder / "town.bmp"));
+
     WriteIndexedBmp(folder / "old.bmp", 20, 10, 8, GreyPalette(8), [](int x, int) { return x; });
-    testing_support::WriteFileBytes(folder / "old.gif", {'G', 'I', 'F'});
-    auto path = view::BitmapPathForAdd(folder / "old.gif");
-    ASSERT_FALSE(path);
-    EXPECT_TRUE(Names(path.error(), folder / "old.gif")) << path.error().message;
-    auto added = view::ImportBitmapFile(doc, &form, folder / "old.gif", answers.Answers());
+    testing_support::WriteFileBytes(folder / "old.gif", {'G', 'I', 'F', '8', '9', 'a'});
+    answers.asked.clear();
+    added = view::ImportPicture(doc, &form, folder / "old.gif", view::Handover::kDropped, answers.Answers());
     ASSERT_FALSE(added);
-    EXPECT_TRUE(Names(added.error(), folder / "old.gif")) << added.error().message;
+    EXPECT_EQ(added.error().message.rfind("Cannot read the picture " + folder / "old.gif" + ": ", 0), 0u)
+        << added.error().message;
     EXPECT_TRUE(answers.asked.empty());
-    EXPECT_EQ(doc.GetMapCount(), 0);
+    EXPECT_EQ(doc.GetMapCount(), 1);
+}
+
+namespace {
+
+// A picture of the image library written by it as `path`, its format the extension's.
+template <class ColorOf>
+void WritePictureFile(const std::string& path, int bits, int width, int height, ColorOf colorOf) {
+    image::CPicture picture;
+    ASSERT_NE(picture.Create(width, height, bits), 0);
+    if (bits <= 8) {
+        std::vector<image::Color> palette;
+        for (int i = 0; i < (1 << bits); ++i) {
+            palette.push_back(colorOf(i, 0));
+        }
+        picture.SetPaletteObject(std::make_unique<image::CImagePalette>(palette));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                picture.SetPixelIndex(x, y, (x + y) % (1 << bits));
+            }
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const image::Color c = colorOf(x, y);
+                picture.SetPixelRGB(x, y, c.red, c.green, c.blue);
+            }
+        }
+    }
+    auto saved = picture.Save(path);
+    ASSERT_TRUE(saved) << saved.error().message;
+}
+
+image::Color Gradient(int x, int y) {
+    return {static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4), static_cast<std::uint8_t>(x + y)};
+}
+
+image::Color ThreeColours(int x, int) {
+    const image::Color colours[] = {{200, 0, 0}, {0, 90, 0}, {10, 20, 250}};
+    return colours[x % 3];
+}
+
+}  // namespace
+
+// A picture of more than 8 bits is asked about as 8 bits and keeps exactly its
+// colours when it has 256 or fewer; otherwise they are reduced and the user told.
+TEST_F(ImportFlowTest, TrueColourPicturesAreReducedAndTheUserTold) {
+    struct Case {
+        const char* name;
+        image::Color (*colorOf)(int, int);
+        std::size_t tableColours;
+        std::vector<std::string> told;
+    };
+    const Case cases[] = {
+        {"Three.png", ThreeColours, 3, {}},
+        {"Many.png", Gradient, 256, {"reduced 4,096 colours to 256"}},
+        {"Many.bmp", Gradient, 256, {"reduced 4,096 colours to 256"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WritePictureFile(folder / c.name, 24, 64, 64, c.colorOf);
+        answers.options = {8, false, true};
+        answers.notices.clear();
+        auto added = view::ImportPicture(doc, &form, folder / c.name, view::Handover::kAddButton, answers.Answers());
+        ASSERT_TRUE(added) << added.error().message;
+        EXPECT_EQ(answers.shownDepth, 8u);
+        std::vector<std::string> told;
+        for (const auto& notice : answers.notices) {
+            EXPECT_EQ(notice.kind, view::ImportNotice::Kind::kColorsReduced);
+            told.push_back(notice.text);
+        }
+        EXPECT_EQ(told, c.told);
+        // The table holds the picture's colours, and black for the entries beyond.
+        const mapdb::MapRecord& map = doc.GetMap(doc.GetMapCount() - 1);
+        const auto table = palm::ReadPalmColorTable(map.data, 256).Colors();
+        const std::set<std::uint32_t> distinct = [&] {
+            std::set<std::uint32_t> keys;
+            for (std::size_t i = 0; i < c.tableColours; ++i) {
+                keys.insert(std::uint32_t{table[i].red} << 16 | std::uint32_t{table[i].green} << 8 | table[i].blue);
+            }
+            return keys;
+        }();
+        EXPECT_EQ(distinct.size(), c.tableColours);
+        if (c.told.empty()) {
+            EXPECT_EQ(table[0], c.colorOf(0, 0));  // the first colour from the top left
+        }
+    }
+}
+
+// The bitmap beside a picture is written where there is none, left alone where
+// there is one (told when it is another picture's), and taken back when the
+// import then adds nothing.
+TEST_F(ImportFlowTest, TheBitmapBesideIsWrittenOnlyWhereNothingIsLost) {
+    enum class Before { kNothing, kSameBitmap, kOtherFile };
+    struct Case {
+        const char* what;
+        Before before;
+        bool addsNothing;
+        bool told;
+        bool bitmapAfter;  // the picture's own bitmap lies beside it
+    };
+    const Case cases[] = {
+        {"no file", Before::kNothing, false, false, true},
+        {"the same bitmap", Before::kSameBitmap, false, false, true},
+        {"another file", Before::kOtherFile, false, true, false},
+        {"no file, nothing added", Before::kNothing, true, false, false},
+        {"another file, nothing added", Before::kOtherFile, true, true, false},
+    };
+    const std::string gif = folder / "Town.gif";
+    const std::string bitmap = folder / "Town.bmp";
+    WritePictureFile(gif, 8, 300, 300, [](int i, int) { return image::Color{static_cast<std::uint8_t>(i), 0, 0}; });
+    // The bitmap an import writes, kept aside.
+    ASSERT_TRUE(view::ImportPicture(doc, &form, gif, view::Handover::kAddButton, answers.Answers()));
+    const auto ownBitmap = ReadFileBytes(bitmap);
+    const std::vector<std::uint8_t> otherFile{'m', 'i', 'n', 'e'};
+    answers.options = {8, false, false};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(bitmap);
+        if (c.before == Before::kSameBitmap) {
+            testing_support::WriteFileBytes(bitmap, ownBitmap);
+        } else if (c.before == Before::kOtherFile) {
+            testing_support::WriteFileBytes(bitmap, otherFile);
+        }
+        mapdb::CPDBDoc target;
+        target.OnNewDocument();
+        if (c.addsNothing) {
+            for (std::uint8_t category = 1; category < 16; ++category) {
+                target.AddMap(mapdb::MapRecord{}, mapdb::RecordEntry{0, category, {}});
+            }
+        }
+        answers.notices.clear();
+        auto added = view::ImportPicture(target, &form, gif, view::Handover::kAddButton, answers.Answers());
+        EXPECT_EQ(static_cast<bool>(added), !c.addsNothing);
+        EXPECT_EQ(answers.notices.size(), c.told ? 1u : 0u);
+        if (c.told) {
+            EXPECT_EQ(answers.notices[0].kind, view::ImportNotice::Kind::kBitmapNotWritten);
+            EXPECT_TRUE(Names(platform::Error{answers.notices[0].text}, bitmap)) << answers.notices[0].text;
+        }
+        if (c.before == Before::kOtherFile) {
+            EXPECT_EQ(ReadFileBytes(bitmap), otherFile);
+        } else {
+            EXPECT_EQ(std::filesystem::exists(bitmap), c.bitmapAfter);
+            if (c.bitmapAfter) {
+                EXPECT_EQ(ReadFileBytes(bitmap), ownBitmap);
+            }
+        }
+    }
 }
 
 TEST_F(ImportFlowTest, BeamWritesTheStoredRecordAndLeavesTheDocumentAlone) {

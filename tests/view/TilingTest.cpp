@@ -2,7 +2,10 @@
 
 #include "mapdb/PDBDoc.h"
 #include "palm/ScanLines.h"
+#include "support/BmpFixture.h"
 #include "view/ImportFlow.h"
+#include "view/ImportTestSupport.h"
+#include "view/RecordCheck.h"
 
 using mapdb::MapRecord;
 using view::CutIntoTiles;
@@ -146,6 +149,22 @@ TEST(Tiling, CompressedTilesAreCompressedOnTheirOwnUnlessTheyWouldNotFit) {
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_FALSE(stored[0].IsCompressed());
     EXPECT_EQ(mapdb::GetRecordSize(stored[0]), 44u + 256u * 240u);
+
+    // With a 256-colour table and one byte in sixteen like the one above, the
+    // compressed rows fit the size word (65,298 bytes) but not the record limit.
+    MapRecord tabled = Working(256, 480, 8, true);
+    const std::size_t table = mapdb::GetColorTableSize(tabled);
+    for (std::size_t r = 0; r < tabled.height; ++r) {
+        for (std::size_t b = 0; b < tabled.rowBytes; ++b) {
+            tabled.data[table + r * tabled.rowBytes + b] = static_cast<std::uint8_t>(b % 16 == 0 ? 0 : r + b);
+        }
+    }
+    stored = CutIntoTiles(tabled, true);
+    ASSERT_EQ(stored.size(), 2u);
+    MapRecord compressed = stored[0];
+    ASSERT_FALSE(compressed.IsCompressed());
+    EXPECT_EQ(palm::CompressScanLines(compressed), 65298u);
+    EXPECT_EQ(mapdb::GetRecordSize(stored[0]), 44u + 1026u + 256u * 240u);
 }
 
 // Compressing straight from the map's rows gives each tile exactly what
@@ -166,7 +185,8 @@ TEST(Tiling, CompressedTilesEqualTheUncompressedOnesCompressed) {
             ASSERT_EQ(plain.size(), compressed.size());
             for (std::size_t t = 0; t < plain.size(); ++t) {
                 MapRecord expected = plain[t];
-                if (palm::CompressScanLines(expected) > palm::kMaxCompressedSize) {
+                palm::CompressScanLines(expected);
+                if (mapdb::GetRecordSize(expected) > view::kRecordLimit) {
                     expected = plain[t];
                 }
                 EXPECT_EQ(compressed[t].flags, expected.flags) << bits << " bits, tile " << t;
@@ -212,4 +232,34 @@ TEST(Tiling, CategoryIsTheLowestFreeOneAndNoneWhenAllAreTaken) {
         doc.AddMap(MapRecord{}, mapdb::RecordEntry{0, c, {}});
     }
     EXPECT_EQ(view::FreeCategory(doc), std::nullopt);
+}
+
+// The handheld draws in signed 16-bit coordinates: a map wider or higher than
+// 32,767 pixels is tiled even when its record would fit.
+TEST(Tiling, SidesBeyondWhatTheHandheldDrawsAreTiled) {
+    struct Case {
+        int width;
+        int height;
+        std::size_t maps;
+    };
+    const Case cases[] = {{32767, 1, 1}, {32768, 1, 128}, {1, 32768, 137}};
+    for (const Case& c : cases) {
+        mapdb::CPDBDoc doc;
+        doc.OnNewDocument();
+        const auto bmp = testing_support::IndexedBmpBytes(c.width, c.height, 1, testing_support::GreyPalette(1),
+                                                          [](int, int) { return 0; });
+        view_test::ScriptedAnswers answers;
+        auto added = view::ImportPictureBytes(doc, nullptr, "Long.bmp", bmp, "1,1\n0,2", answers.Answers());
+        ASSERT_TRUE(added) << added.error().message;
+        EXPECT_EQ(added->size(), c.maps) << c.width << " x " << c.height;
+        for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+            EXPECT_TRUE(view::RecordProblems(doc.GetMap(i)).empty());
+        }
+    }
+    MapRecord wide = Working(32768, 1, 1, false);
+    EXPECT_EQ(view::RecordProblems(wide),
+              std::vector<std::string>{"32768 x 1 pixels: the handheld cannot draw a side over 32767"});
+    MapRecord large = Working(256, 300, 8, false);
+    EXPECT_EQ(view::RecordProblems(large),
+              std::vector<std::string>{"the record of 76844 bytes is larger than the 65536 a map may take"});
 }
