@@ -34,8 +34,9 @@ palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& propo
 void QtUserInterface::Tell(const view::ImportNotice& notice) {
     auto* window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr;
     if (notice.kind == view::ImportNotice::Kind::kColorsReduced && window != nullptr) {
-        window->statusBar()->showMessage(QString::fromStdString("The picture's colours were " + notice.text + "."),
-                                         kStatusMessageMilliseconds);
+        QString text = QString::fromStdString(notice.text) + '.';
+        text[0] = text[0].toUpper();
+        window->statusBar()->showMessage(text, kStatusMessageMilliseconds);
         return;
     }
     QMessageBox box(QMessageBox::Information, QString(kAppTitle), QString::fromStdString(notice.text), QMessageBox::Ok,

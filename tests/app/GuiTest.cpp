@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -327,6 +329,36 @@ private slots:
         h.importAnswer.clear();
         h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
         QCOMPARE(h.app.GetDocument().GetMapCount(), 1);
+    }
+
+    // A picture of many colours is asked about as 8 bits and the status bar tells
+    // of the reduction; a file in the way of its bitmap is kept, and a notice says so.
+    void reducedColoursAndKeptFilesAreToldOf() {
+        QDir(scratch.path()).mkpath("pictures");
+        QImage photo(64, 48, QImage::Format_RGB32);
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                photo.setPixel(x, y, qRgb(x * 4, y * 5, (x * y) % 256));
+            }
+        }
+        QVERIFY(photo.save(Path("pictures/Photo.png")));
+        QFile mine(Path("pictures/Photo.bmp"));
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+        mine.close();
+        Harness h;
+        QVERIFY(h.Start());
+        h.importAnswer = Path("pictures/Photo.png");
+        h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
+        QCOMPARE(ListedNames(h.app), (QStringList{"Photo"}));
+        QCOMPARE(h.DialogTitles(),
+                 (QStringList{"Choose the color depth of the map", "Navrello Plandrel", "Enter map coordinates"}));
+        QVERIFY(h.dialogs[0].texts.contains("8"));
+        QVERIFY(h.dialogs[1].texts.join(' ').contains("was left as it is"));
+        QCOMPARE(h.app.GetMainFrame()->statusBar()->currentMessage(), QStringLiteral("Reduced 3,072 colours to 256."));
+        QFile kept(Path("pictures/Photo.bmp"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("mine"));
     }
 
     void colorDepthDialogShowsItsTextsAndDefaults() {
