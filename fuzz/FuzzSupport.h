@@ -57,7 +57,7 @@ struct FuzzedAnswers {
                             *fields[i] = corners[i];
                         }
                     }
-                    return texts;
+                    return palm::ParseCorners(texts);
                 }};
     }
 };

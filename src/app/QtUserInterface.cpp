@@ -46,6 +46,6 @@ void QtUserInterface::Tell(const view::ImportNotice& notice) {
 
 view::ImportAnswers QtUserInterface::ImportAnswers() {
     return {[this](const palm::PictureFacts& picture) { return AskColorDepth(picture); },
-            [this](const palm::CornerTexts& proposed) { return AskCoordinates(proposed); },
+            [this](const palm::CornerTexts& proposed) { return palm::ParseCorners(AskCoordinates(proposed)); },
             [this](const view::ImportNotice& notice) { Tell(notice); }};
 }

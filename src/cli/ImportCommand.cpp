@@ -43,7 +43,7 @@ view::ImportAnswers OptionAnswers(const AddArguments& args, const std::string& p
     answers.notice = [picture](const view::ImportNotice& notice) {
         std::cerr << "plandrel: " << picture << ": " << notice.text << '\n';
     };
-    answers.corners = [&args, &askedForCorners](const palm::CornerTexts& proposed) {
+    answers.corners = [&args, &askedForCorners](const palm::CornerTexts& proposed) -> palm::Corners {
         askedForCorners = true;
         palm::CornerTexts corners = proposed;
         if (!args.topLeft.empty()) {
@@ -52,7 +52,7 @@ view::ImportAnswers OptionAnswers(const AddArguments& args, const std::string& p
         if (!args.bottomRight.empty()) {
             std::tie(corners.bottomRightLatitude, corners.bottomRightLongitude) = SplitCorner(args.bottomRight);
         }
-        return corners;
+        return palm::ParseCorners(corners);
     };
     return answers;
 }

@@ -298,7 +298,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
     if (*side) {
         palm::PlaceMap(*map, **side);
     } else {
-        palm::PlaceMap(*map, palm::ParseCorners(answers.corners(palm::ProposedCorners())));
+        palm::PlaceMap(*map, answers.corners(palm::ProposedCorners()));
     }
     return LoadedMap{std::move(*map), options.compress};
 }

@@ -56,7 +56,7 @@ struct ImportNotice {
 // is told what the user should know; nobody is when it is empty.
 struct ImportAnswers {
     std::function<palm::ConversionOptions(const palm::PictureFacts& picture)> conversion;
-    std::function<palm::CornerTexts(const palm::CornerTexts& proposed)> corners;
+    std::function<palm::Corners(const palm::CornerTexts& proposed)> corners;
     std::function<void(const ImportNotice& notice)> notice;
 };
 

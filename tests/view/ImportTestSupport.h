@@ -31,7 +31,7 @@ struct ScriptedAnswers {
                 },
                 [this](const palm::CornerTexts& proposed) {
                     asked.push_back("corners");
-                    return typed.value_or(proposed);
+                    return palm::ParseCorners(typed.value_or(proposed));
                 },
                 [this](const view::ImportNotice& notice) { notices.push_back(notice); }};
     }
