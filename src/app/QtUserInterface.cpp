@@ -1,5 +1,7 @@
 #include "QtUserInterface.h"
 
+#include <memory>
+
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -31,21 +33,22 @@ palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& propo
     return dialog.Answer();
 }
 
-void QtUserInterface::Tell(const view::ImportNotice& notice) {
+void QtUserInterface::Tell(const view::ImportNotice& notice, QStringList& told) {
     auto* window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr;
-    if (notice.kind == view::ImportNotice::Kind::kColorsReduced && window != nullptr) {
-        QString text = QString::fromStdString(notice.text) + '.';
-        text[0] = text[0].toUpper();
-        window->statusBar()->showMessage(text, kStatusMessageMilliseconds);
+    if (notice.kind == view::ImportNotice::Kind::kBitmapNotWritten || window == nullptr) {
+        QMessageBox box(QMessageBox::Information, QString(kAppTitle), QString::fromStdString(notice.text),
+                        QMessageBox::Ok, parent);
+        run(box);
         return;
     }
-    QMessageBox box(QMessageBox::Information, QString(kAppTitle), QString::fromStdString(notice.text), QMessageBox::Ok,
-                    parent);
-    run(box);
+    QString sentence = QString::fromStdString(notice.text) + '.';
+    sentence[0] = sentence[0].toUpper();
+    told.append(sentence);
+    window->statusBar()->showMessage(told.join(QStringLiteral("  ")), kStatusMessageMilliseconds);
 }
 
 view::ImportAnswers QtUserInterface::ImportAnswers() {
     return {[this](const palm::PictureFacts& picture) { return AskColorDepth(picture); },
             [this](const palm::CornerTexts& proposed) { return palm::ParseCorners(AskCoordinates(proposed)); },
-            [this](const view::ImportNotice& notice) { Tell(notice); }};
+            [this, told = std::make_shared<QStringList>()](const view::ImportNotice& notice) { Tell(notice, *told); }};
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include "palm/MapLoader.h"
@@ -25,9 +26,10 @@ public:
     palm::ConversionOptions AskColorDepth(const palm::PictureFacts& picture);
     // "Enter map coordinates", proposing `proposed`.
     palm::CornerTexts AskCoordinates(const palm::CornerTexts& proposed);
-    // What an import tells: colours reduced in the status bar of the window,
-    // a bitmap not written in a notice of its own.
-    void Tell(const view::ImportNotice& notice);
+    // What an import tells: a bitmap not written in a notice of its own, the
+    // rest in the window's status bar, each sentence after those `told` before
+    // in the same import.
+    void Tell(const view::ImportNotice& notice, QStringList& told);
     // The import's questions, asked with the two dialogs above, and its notices.
     view::ImportAnswers ImportAnswers();
 

@@ -5,11 +5,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 
 #include "image/BmpImageImpl.h"
 #include "image/ColorReduction.h"
+#include "geo/GdalPicture.h"
+#include "geo/Georeference.h"
+#include "geo/Warp.h"
 #include "image/Picture.h"
 #include "mapdb/Coordinates.h"
 #include "palm/ScanLines.h"
@@ -197,6 +201,7 @@ struct LoadedMap {
 struct ReadPicture {
     std::optional<palm::SourcePicture> inPlace;
     std::unique_ptr<image::CImageImpl> decoded;
+    bool bitmapFile = false;  // the file is a Windows bitmap: it needs none beside it
 
     palm::PictureFacts Facts() const {
         if (inPlace) {
@@ -208,20 +213,32 @@ struct ReadPicture {
     }
 };
 
+Result<std::unique_ptr<image::CImageImpl>> Decode(const std::string& path, std::span<const std::uint8_t> file) {
+    if (geo::IsTiff(file)) {
+        return geo::ReadTiff(file);
+    }
+    image::CPicture decoded;
+    if (Result<void> read = decoded.LoadBytes(path, file); !read) {
+        return read.error();
+    }
+    return std::move(decoded.pictureImpl);
+}
+
 // The picture in the file's bytes, its format told by them.
 Result<ReadPicture> ReadPictureFile(const std::string& path, std::span<const std::uint8_t> file) {
     ReadPicture picture;
-    if (image::TypeFromContent(file) == image::IMAGE_BMP) {
+    picture.bitmapFile = image::TypeFromContent(file) == image::IMAGE_BMP;
+    if (picture.bitmapFile) {
         if (Result<palm::SourcePicture> source = palm::ReadSourcePicture(file)) {
             picture.inPlace.emplace(std::move(*source));
             return picture;
         }
     }
-    image::CPicture decoded;
-    if (Result<void> read = decoded.LoadBytes(path, file); !read) {
-        return CannotRead(path, read.error().message);
+    Result<std::unique_ptr<image::CImageImpl>> decoded = Decode(path, file);
+    if (!decoded) {
+        return CannotRead(path, decoded.error().message);
     }
-    picture.decoded = std::move(decoded.pictureImpl);
+    picture.decoded = std::move(*decoded);
     return picture;
 }
 
@@ -254,7 +271,8 @@ private:
 // is given. The picture is released once the map is made.
 template <class ReadSide>
 Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, ReadSide readSide,
-                          const ImportAnswers& answers, WrittenBitmap* written) {
+                          const std::optional<palm::Corners>& georeferenced, const ImportAnswers& answers,
+                          WrittenBitmap* written) {
     const palm::ConversionOptions options = answers.conversion(picture.Facts());
     std::optional<palm::SourcePicture> source = std::move(picture.inPlace);
     if (!source) {
@@ -266,7 +284,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
             Tell(answers, ImportNotice::Kind::kColorsReduced,
                  "reduced " + WithThousands(reduced->before) + " colours to " + WithThousands(reduced->after));
         }
-        if (written != nullptr) {
+        if (written != nullptr && !picture.bitmapFile) {
             Result<image::BmpFileBytes> bytes = image::BmpFileBytesOfPicture(*picture.decoded);
             if (bytes) {
                 const platform::ByteSpan parts[] = {bytes->fileHeader, bytes->block};
@@ -296,11 +314,53 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
         return side.error();
     }
     if (*side) {
+        Tell(answers, ImportNotice::Kind::kCornersFrom,
+             "corners from the side file " + platform::FileNameOfPath(palm::SideFilePath(bitmapPath)));
         palm::PlaceMap(*map, **side);
+    } else if (georeferenced) {
+        palm::PlaceMap(*map, *georeferenced);
     } else {
         palm::PlaceMap(*map, answers.corners(palm::ProposedCorners()));
     }
     return LoadedMap{std::move(*map), options.compress};
+}
+
+// The corners a picture's georeferencing gives, when it has some. A picture
+// that is not north up in WGS 84 latitude and longitude is warped to it first,
+// and replaces the one read.
+Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path, std::span<const std::uint8_t> file,
+                                                         ReadPicture& picture, const ImportAnswers& answers) {
+    Result<std::optional<geo::Georeference>> found = geo::FindGeoreference(path);
+    if (!found || !*found) {
+        return found ? std::optional<palm::Corners>() : Result<std::optional<palm::Corners>>(found.error());
+    }
+    const geo::Georeference& georeference = **found;
+    const palm::PictureFacts facts = picture.Facts();
+    const std::string source =
+        georeference.source + (georeference.assumedDegrees ? ", which names no coordinate system: its values are "
+                                                             "taken as WGS 84 latitude and longitude"
+                                                           : "");
+    if (auto corners = geo::PlainCorners(georeference, static_cast<int>(facts.width), static_cast<int>(facts.height))) {
+        Tell(answers, ImportNotice::Kind::kCornersFrom, "corners from " + source);
+        return std::optional(*corners);
+    }
+    if (!picture.decoded) {
+        Result<std::unique_ptr<image::CImageImpl>> decoded = Decode(path, file);
+        if (!decoded) {
+            return CannotRead(path, decoded.error().message);
+        }
+        picture.decoded = std::move(*decoded);
+        picture.inPlace.reset();
+    }
+    Result<geo::Warped> warped = geo::WarpToLatLon(*picture.decoded, georeference);
+    if (!warped) {
+        return Error{"Cannot place the picture " + path + ": " + warped.error().message};
+    }
+    picture.decoded = std::move(warped->picture);
+    Tell(answers, ImportNotice::Kind::kPictureWarped,
+         "warped from " + georeference.coordinateSystemName + " (" + source + ") to latitude and longitude: now " + std::to_string(picture.decoded->imageWidth) + " x " +
+             std::to_string(picture.decoded->imageHeight) + " pixels");
+    return std::optional(warped->corners);
 }
 
 // Appends a converted and placed map to the document, as one map or as tiles,
@@ -357,13 +417,25 @@ Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView*
         if (!picture) {
             return picture.error();
         }
+        // The side file is the user's own word: georeferencing is looked for only without one.
+        const std::string side = palm::SideFilePath(bitmapPath);
+        std::error_code noSide;
+        std::optional<palm::Corners> georeferenced;
+        if (!std::filesystem::exists(side, noSide)) {
+            Result<std::optional<palm::Corners>> placed = PlaceByGeoreference(picturePath, *file, *picture, answers);
+            if (!placed) {
+                return placed.error();
+            }
+            georeferenced = *placed;
+        }
         if (picture->decoded) {
             file->clear();
             file->shrink_to_fit();
         }
-        const bool writeBitmap = picture->decoded && bitmapPath != picturePath;
-        auto readSide = [&] { return palm::ReadSideFile(palm::SideFilePath(bitmapPath)); };
-        return LoadMap(bitmapPath, std::move(*picture), readSide, answers, writeBitmap ? &written : nullptr);
+        const bool writeBitmap = bitmapPath != picturePath;
+        auto readSide = [&] { return palm::ReadSideFile(side); };
+        return LoadMap(bitmapPath, std::move(*picture), readSide, georeferenced, answers,
+                       writeBitmap ? &written : nullptr);
     }();
     if (!loaded) {
         return loaded.error();
@@ -390,7 +462,7 @@ Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapList
     if (!picture) {
         return picture.error();
     }
-    Result<LoadedMap> loaded = LoadMap(picturePath, std::move(*picture), readSide, answers, nullptr);
+    Result<LoadedMap> loaded = LoadMap(picturePath, std::move(*picture), readSide, std::nullopt, answers, nullptr);
     if (!loaded) {
         return loaded.error();
     }

@@ -41,9 +41,10 @@ struct ImportedMap {
 };
 
 // Something an import tells the user and then goes on with: colours reduced,
-// or the bitmap beside the picture not written.
+// the bitmap beside the picture not written, where the corners came from, a
+// picture warped to latitude and longitude.
 struct ImportNotice {
-    enum class Kind { kColorsReduced, kBitmapNotWritten };
+    enum class Kind { kColorsReduced, kBitmapNotWritten, kCornersFrom, kPictureWarped };
     Kind kind;
     std::string text;
 };
@@ -68,11 +69,15 @@ struct ImportAnswers {
 enum class Handover { kAddButton, kDropped };
 std::string BitmapPathFor(const std::string& picturePath, Handover handover);
 
-// Imports one picture file: reads it as the format its first bytes show, asks
-// the conversion, reduces a picture of more than 8 bits to 256 colours,
-// converts it and places it (its corners from the side file beside the
-// bitmap, or asked for), then appends it to the document as one map or as a
-// grid of tiles, and refills the view. Returns the maps added.
+// Imports one picture file: reads it as the format its first bytes show,
+// places it, asks the conversion, reduces a picture of more than 8 bits to
+// 256 colours, converts it, then appends it to the document as one map or as
+// a grid of tiles, and refills the view. Returns the maps added.
+//
+// The corners come from the side file beside the bitmap when there is one;
+// otherwise from the picture's georeferencing (geo::FindGeoreference), the
+// picture first warped to latitude and longitude when it is in another
+// coordinate system or not north up; otherwise they are asked for.
 //
 // A picture that is not a Windows bitmap is also written as its bitmap (8 bits
 // or fewer, as the map is made of it), but only where no file of that name
