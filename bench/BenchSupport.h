@@ -52,7 +52,7 @@ void AddRow(const std::string& operation, const std::string& peer, double target
 // A row measured in absolute time, without a peer: `limit` in milliseconds.
 void AddAbsoluteRow(const std::string& operation, double limitMs, BenchFunction ours);
 
-// A line printed under the table once every row has run.
+// A line printed under the table once every row has run (none when it is empty).
 void AddNote(std::function<std::string()> note);
 
 // The rows of each group, in the order the table lists them.
@@ -60,6 +60,7 @@ void RegisterGifRows();
 void RegisterImageRows();
 void RegisterImportRows();
 void RegisterReductionRows();
+void RegisterGeoImportRows();
 void RegisterDatabaseRows();
 void RegisterWindowRows();
 

@@ -136,7 +136,9 @@ void PrintTable(const MedianReporter& reporter) {
                     row.peer.c_str(), theirs->second, ratio, target.c_str(), met ? "" : "MISSED");
     }
     for (const auto& note : Notes()) {
-        std::printf("%s\n", note().c_str());
+        if (const std::string line = note(); !line.empty()) {
+            std::printf("%s\n", line.c_str());
+        }
     }
 }
 
@@ -178,6 +180,7 @@ int main(int argc, char** argv) {
     bench::RegisterImageRows();
     bench::RegisterImportRows();
     bench::RegisterReductionRows();
+    bench::RegisterGeoImportRows();
     bench::RegisterDatabaseRows();
 #ifdef PLANDREL_BENCH_WINDOW
     bench::RegisterWindowRows();

@@ -205,6 +205,26 @@ Reduced ChooseColors(const CImageImpl& picture, bool dither) {
 
 }  // namespace
 
+Result<bool> IndexIfFewColors(CImageImpl& picture) {
+    if (!picture.HasPicture() || picture.imageBitCount <= 8) {
+        return false;
+    }
+    try {
+        const Census census = TakeCensus(picture);
+        if (census.distinct > kMaxColors) {
+            return false;
+        }
+        Reduced reduced = KeepColors(picture, census.first);
+        if (!reduced) {
+            return reduced.error();
+        }
+        picture.TakeOver(reduced->get());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return NoMemory();
+    }
+}
+
 Result<ColorCount> ReduceColors(CImageImpl& picture, bool dither) {
     if (!picture.HasPicture() || picture.imageBitCount <= 8) {
         return ColorCount{};

@@ -23,4 +23,8 @@ struct ColorCount {
 // 8 bits or fewer is left as it is.
 Result<ColorCount> ReduceColors(CImageImpl& picture, bool dither);
 
+// The same for a picture of at most 256 colours only, which loses nothing:
+// true when the picture became one of 8 bits.
+Result<bool> IndexIfFewColors(CImageImpl& picture);
+
 }  // namespace image

@@ -352,6 +352,10 @@ Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path
         picture.decoded = std::move(*decoded);
         picture.inPlace.reset();
     }
+    // A picture of few colours, whatever its depth, is warped as a palette picture: no colour is made anew.
+    if (Result<bool> indexed = image::IndexIfFewColors(*picture.decoded); !indexed) {
+        return indexed.error();
+    }
     Result<geo::Warped> warped = geo::WarpToLatLon(*picture.decoded, georeference);
     if (!warped) {
         return Error{"Cannot place the picture " + path + ": " + warped.error().message};
