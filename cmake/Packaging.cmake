@@ -37,10 +37,13 @@ set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "maps databases for Palm OS handhelds, built from pictures")
 set(CPACK_PACKAGE_DESCRIPTION
 "Navrello Plandrel builds maps databases for the Navrello GPS application on
-Palm OS handhelds. Each picture (BMP, GIF, JPEG or PNG; a true-colour picture
-has its colours reduced to 256) becomes a Palm bitmap of 1, 2, 4 or 8 bits per pixel, optionally compressed and
-with a colour table, stored with a name and the latitude and longitude of its
-corners; pictures too large for one record are cut into tiles.
+Palm OS handhelds. Each picture (BMP, GIF, JPEG, PNG or TIFF; a true-colour
+picture has its colours reduced to 256) becomes a Palm bitmap of 1, 2, 4 or 8
+bits per pixel, optionally compressed and with a colour table, stored with a
+name and the latitude and longitude of its corners; pictures too large for one
+record are cut into tiles. Georeferenced pictures (GeoTIFF, world files,
+OziExplorer calibrations) place themselves, warped to latitude and longitude
+when they are drawn in another projection.
 
 The package holds the desktop application, plandrel-gui, which opens \".pdb\"
 maps databases from the file manager, and the command-line tool plandrel for

@@ -273,9 +273,10 @@ QString PromptImportBitmap() {
     QFileDialog dialog(nullptr, QStringLiteral("Import bitmap"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Pictures (*.bmp *.gif *.jpg *.jpeg *.jpe *.jfif *.png)"),
+    dialog.setNameFilters({QStringLiteral("Pictures (*.bmp *.gif *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)"),
                            QStringLiteral("BMP (*.bmp)"), QStringLiteral("GIF (*.gif)"),
-                           QStringLiteral("JPEG (*.jpg *.jpeg *.jpe *.jfif)"), QStringLiteral("PNG (*.png)")});
+                           QStringLiteral("JPEG (*.jpg *.jpeg *.jpe *.jfif)"), QStringLiteral("PNG (*.png)"),
+                           QStringLiteral("TIFF and GeoTIFF (*.tif *.tiff)")});
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};

@@ -35,14 +35,21 @@ palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& propo
 
 void QtUserInterface::Tell(const view::ImportNotice& notice, QStringList& told) {
     auto* window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr;
+    QString sentence = QString::fromStdString(notice.text) + '.';
+    sentence[0] = sentence[0].toUpper();
+    if (notice.kind == view::ImportNotice::Kind::kCornersLookWrong) {
+        QMessageBox box(QMessageBox::Warning, QString(kAppTitle),
+                        sentence + QStringLiteral("\nThe map was added; correct its corners in the form."),
+                        QMessageBox::Ok, parent);
+        run(box);
+        return;
+    }
     if (notice.kind == view::ImportNotice::Kind::kBitmapNotWritten || window == nullptr) {
         QMessageBox box(QMessageBox::Information, QString(kAppTitle), QString::fromStdString(notice.text),
                         QMessageBox::Ok, parent);
         run(box);
         return;
     }
-    QString sentence = QString::fromStdString(notice.text) + '.';
-    sentence[0] = sentence[0].toUpper();
     told.append(sentence);
     window->statusBar()->showMessage(told.join(QStringLiteral("  ")), kStatusMessageMilliseconds);
 }

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "mapdb/PDBDoc.h"
+#include "palm/StrictCoordinate.h"
 #include "platform/FolderLock.h"
 #include "platform/Result.h"
 
@@ -40,6 +41,9 @@ void RegisterImportCommand(CLI::App& app);
 // The map a selector names: "#N" for the map at index N, otherwise the one map
 // of that name (given in UTF-8, compared in Latin-1).
 std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector);
+// A coordinate given as `argument` ("--top-left", "DEGREES"), read strictly
+// (palm::ReadCoordinate); a usage error naming the argument when it cannot be.
+std::int32_t ReadCoordinateArgument(const std::string& argument, const std::string& text, palm::Axis axis);
 // plandrel convert IN OUT
 void RegisterImageCommands(CLI::App& app);
 

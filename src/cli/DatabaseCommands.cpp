@@ -97,6 +97,41 @@ void PrintJson(const mapdb::CPDBDoc& doc) {
     std::cout << out.dump(2) << '\n';
 }
 
+// A map's outline as a GeoJSON feature: the polygon of its corners in
+// degrees, [longitude, latitude], its ring counter-clockwise as RFC 7946 asks
+// whichever way round the stored corners are.
+nlohmann::ordered_json MapAsFeature(const mapdb::CPDBDoc& doc, std::size_t i) {
+    const mapdb::MapRecord& map = doc.GetMap(i);
+    auto degrees = [](std::int32_t units) { return units / mapdb::kUnitsPerDegree; };
+    const double west = degrees(std::min(map.topLeftLon, map.bottomRightLon));
+    const double east = degrees(std::max(map.topLeftLon, map.bottomRightLon));
+    const double south = degrees(std::min(map.topLeftLat, map.bottomRightLat));
+    const double north = degrees(std::max(map.topLeftLat, map.bottomRightLat));
+    nlohmann::ordered_json ring = {{west, north}, {west, south}, {east, south}, {east, north}, {west, north}};
+    return {
+        {"type", "Feature"},
+        {"geometry", {{"type", "Polygon"}, {"coordinates", {std::move(ring)}}}},
+        {"properties",
+         {
+             {"index", i},
+             {"name", platform::Latin1ToUtf8(map.GetName())},
+             {"width", map.width},
+             {"height", map.height},
+             {"depth", map.pixelSize},
+             {"category", doc.GetEntry(i).attributes & 15},
+         }},
+    };
+}
+
+void PrintGeoJson(const mapdb::CPDBDoc& doc) {
+    nlohmann::ordered_json features = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        features.push_back(MapAsFeature(doc, i));
+    }
+    nlohmann::ordered_json out = {{"type", "FeatureCollection"}, {"features", std::move(features)}};
+    std::cout << out.dump(2) << '\n';
+}
+
 std::string FlagsText(const mapdb::MapRecord& map) {
     if (map.IsCompressed() && map.HasColorTable()) {
         return "compressed,table";
@@ -125,6 +160,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     auto other = std::make_shared<std::string>();
     auto force = std::make_shared<bool>(false);
     auto json = std::make_shared<bool>(false);
+    auto geojson = std::make_shared<bool>(false);
 
     CLI::App* create = app.add_subcommand("new", "Make a new, empty maps database");
     create->add_option("DB", *database, "the database file to make")->required();
@@ -151,13 +187,16 @@ void RegisterDatabaseCommands(CLI::App& app) {
 
     CLI::App* list = app.add_subcommand("list", "List the maps of a database in stored order");
     list->add_option("DB", *database, "the database to read")->required()->check(CLI::ExistingFile);
-    list->add_flag("--json", *json, "print the header and every map as JSON");
+    CLI::Option* jsonFlag = list->add_flag("--json", *json, "print the header and every map as JSON");
+    list->add_flag("--geojson", *geojson, "print the maps' outlines as a GeoJSON FeatureCollection")->excludes(jsonFlag);
     list->callback([=] {
         FolderLocks lock({*database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, *database);
         if (*json) {
             PrintJson(doc);
+        } else if (*geojson) {
+            PrintGeoJson(doc);
         } else {
             PrintText(doc);
         }

@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "Cli.h"
 #include "platform/Latin1.h"
+#include "view/CornerCheck.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
 
@@ -22,19 +24,44 @@ struct AddArguments {
     std::string bottomRight;
 };
 
-// Splits "LAT,LON" at its first comma.
-std::pair<std::string, std::string> SplitCorner(const std::string& text) {
-    auto comma = text.find(',');
-    if (comma == std::string::npos) {
-        throw CommandError("a corner is given as LAT,LON: " + text);
+// The latitude and longitude of a LAT,LON option, read strictly.
+std::pair<std::int32_t, std::int32_t> ReadCornerOption(const std::string& option, const std::string& text) {
+    const auto values = std::count(text.begin(), text.end(), ',') + 1;
+    if (values != 2) {
+        throw CLI::ValidationError(option, "\"" + text + "\" has " + std::to_string(values) +
+                                               (values == 1 ? " value" : " values") +
+                                               "; LAT,LON is two values separated by one comma, and decimals take "
+                                               "a point (46.5,6.5)");
     }
-    return {text.substr(0, comma), text.substr(comma + 1)};
+    const auto comma = text.find(',');
+    return {ReadCoordinateArgument(option, text.substr(0, comma), palm::Axis::kLatitude),
+            ReadCoordinateArgument(option, text.substr(comma + 1), palm::Axis::kLongitude)};
 }
 
-// The import's two questions answered from the options; `askedForCorners`
-// tells whether the corners were asked for. What the import tells goes to
-// standard error, after the picture's name.
-view::ImportAnswers OptionAnswers(const AddArguments& args, const std::string& picture, bool& askedForCorners) {
+// The corners the options give, a corner not given being the one the
+// coordinates dialog proposes; a usage error when they make no box.
+palm::Corners CornerOptions(const CLI::App& add, const AddArguments& args) {
+    palm::Corners corners = palm::kProposedCorners;
+    if (add.count("--top-left") != 0) {
+        std::tie(corners.topLeftLat, corners.topLeftLon) = ReadCornerOption("--top-left", args.topLeft);
+    }
+    if (add.count("--bottom-right") != 0) {
+        std::tie(corners.bottomRightLat, corners.bottomRightLon) = ReadCornerOption("--bottom-right", args.bottomRight);
+    }
+    if (std::string why = view::BoxFault(corners); !why.empty()) {
+        if (add.count("--top-left") == 0 || add.count("--bottom-right") == 0) {
+            why += " (the corner not given is the default, 10\u00B0 N 10\u00B0 W or 10\u00B0 S 10\u00B0 E)";
+        }
+        throw CLI::ValidationError("--top-left, --bottom-right", why);
+    }
+    return corners;
+}
+
+// The import's two questions answered from the options and the corners they
+// give; `askedForCorners` tells whether the corners were asked for. What the
+// import tells goes to standard error, after the picture's name.
+view::ImportAnswers OptionAnswers(const AddArguments& args, const palm::Corners& corners, const std::string& picture,
+                                  bool& askedForCorners) {
     view::ImportAnswers answers;
     answers.conversion = [&args](const palm::PictureFacts&) {
         return palm::ConversionOptions{static_cast<unsigned>(args.depth), args.compress, args.colorTable,
@@ -43,16 +70,9 @@ view::ImportAnswers OptionAnswers(const AddArguments& args, const std::string& p
     answers.notice = [picture](const view::ImportNotice& notice) {
         std::cerr << "plandrel: " << picture << ": " << notice.text << '\n';
     };
-    answers.corners = [&args, &askedForCorners](const palm::CornerTexts& proposed) -> palm::Corners {
+    answers.corners = [corners, &askedForCorners](const palm::CornerTexts&) {
         askedForCorners = true;
-        palm::CornerTexts corners = proposed;
-        if (!args.topLeft.empty()) {
-            std::tie(corners.topLeftLatitude, corners.topLeftLongitude) = SplitCorner(args.topLeft);
-        }
-        if (!args.bottomRight.empty()) {
-            std::tie(corners.bottomRightLatitude, corners.bottomRightLongitude) = SplitCorner(args.bottomRight);
-        }
-        return palm::ParseCorners(corners);
+        return corners;
     };
     return answers;
 }
@@ -78,13 +98,8 @@ void RegisterImportCommand(CLI::App& app) {
                   "diffuse the error where colours are lost: grey levels, the system palette, true colour");
     add->add_option("--top-left", args->topLeft, "top-left corner LAT,LON, e.g. \"N 45 30,W 73 15\"");
     add->add_option("--bottom-right", args->bottomRight, "bottom-right corner LAT,LON");
-    add->callback([args] {
-        if (!args->topLeft.empty()) {
-            SplitCorner(args->topLeft);
-        }
-        if (!args->bottomRight.empty()) {
-            SplitCorner(args->bottomRight);
-        }
+    add->callback([args, add] {
+        const palm::Corners corners = CornerOptions(*add, *args);
         FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         if (std::filesystem::exists(args->database)) {
@@ -92,18 +107,18 @@ void RegisterImportCommand(CLI::App& app) {
         } else {
             doc.OnNewDocument();
         }
-        const bool cornersGiven = !args->topLeft.empty() || !args->bottomRight.empty();
+        const bool cornersGiven = add->count("--top-left") != 0 || add->count("--bottom-right") != 0;
         for (const auto& picture : args->pictures) {
             bool askedForCorners = false;
             auto added = view::ImportPicture(doc, nullptr, picture, view::Handover::kDropped,
-                                             OptionAnswers(*args, picture, askedForCorners));
+                                             OptionAnswers(*args, corners, picture, askedForCorners));
             if (!added) {
                 Tell(added.error());
                 throw CommandError(picture + " was not added; " + args->database + " is unchanged");
             }
             if (cornersGiven && !askedForCorners) {
                 std::cerr << "plandrel: " << picture
-                          << ": corners read from the side file beside the bitmap; --top-left and --bottom-right ignored\n";
+                          << ": the corners were found beside or in the picture; --top-left and --bottom-right ignored\n";
             }
             for (const auto& map : *added) {
                 PrintAdded(map);

@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "platform/Latin1.h"
+#include "view/CornerCheck.h"
 #include "view/MapDisplay.h"
 #include "view/RecordCheck.h"
 #include "view/SingleMapOutput.h"
@@ -45,6 +46,14 @@ std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector) {
     return *found;
 }
 
+std::int32_t ReadCoordinateArgument(const std::string& argument, const std::string& text, palm::Axis axis) {
+    auto value = palm::ReadCoordinate(text, axis);
+    if (!value) {
+        throw CLI::ValidationError(argument, value.error().message);
+    }
+    return *value;
+}
+
 namespace {
 
 struct MapArguments {
@@ -62,11 +71,44 @@ CLI::App* MapCommand(CLI::App& app, const char* name, const char* description, M
     return command;
 }
 
-mapdb::Corner CornerNamed(const std::string& name) {
-    if (name == "top-left-lat") return mapdb::Corner::TopLeftLat;
-    if (name == "top-left-lon") return mapdb::Corner::TopLeftLon;
-    if (name == "bottom-right-lat") return mapdb::Corner::BottomRightLat;
-    return mapdb::Corner::BottomRightLon;
+// The value a CORNER argument names: in the database, among a map's corners, and its axis.
+struct CornerValue {
+    mapdb::Corner corner;
+    std::int32_t palm::Corners::*field;
+    palm::Axis axis;
+};
+
+CornerValue CornerNamed(const std::string& name) {
+    using palm::Axis;
+    if (name == "top-left-lat") return {mapdb::Corner::TopLeftLat, &palm::Corners::topLeftLat, Axis::kLatitude};
+    if (name == "top-left-lon") return {mapdb::Corner::TopLeftLon, &palm::Corners::topLeftLon, Axis::kLongitude};
+    if (name == "bottom-right-lat") {
+        return {mapdb::Corner::BottomRightLat, &palm::Corners::bottomRightLat, Axis::kLatitude};
+    }
+    return {mapdb::Corner::BottomRightLon, &palm::Corners::bottomRightLon, Axis::kLongitude};
+}
+
+// Prints one line per fault and warning of each map; the number of each.
+std::pair<std::size_t, std::size_t> PrintChecks(const mapdb::CPDBDoc& doc) {
+    std::size_t faults = 0;
+    std::size_t warnings = 0;
+    for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
+        const mapdb::MapRecord& map = doc.GetMap(i);
+        const std::string head = '#' + std::to_string(i) + '\t' + platform::Latin1ToUtf8(map.GetName()) + '\t';
+        for (const auto& problem : view::RecordProblems(map)) {
+            std::cout << head << problem << '\n';
+            ++faults;
+        }
+        for (const auto& warning : view::CornerWarnings(palm::CornersOf(map))) {
+            std::cout << head << "warning: " << warning << '\n';
+            ++warnings;
+        }
+    }
+    return {faults, warnings};
+}
+
+std::string Counted(std::size_t count, const std::string& noun) {
+    return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -102,13 +144,24 @@ void RegisterMapCommands(CLI::App& app) {
     corner->add_option("CORNER", args->corner, "which value")
         ->required()
         ->check(CLI::IsMember({"top-left-lat", "top-left-lon", "bottom-right-lat", "bottom-right-lon"}));
-    corner->add_option("DEGREES", args->value, "signed decimal degrees, e.g. -122.5")->required();
+    corner->add_option("DEGREES", args->value,
+                       "degrees as --top-left takes them, e.g. -122.5, \"N 45 30\" or \"37 37.133 W\"")
+        ->required();
     corner->callback([args] {
+        const CornerValue which = CornerNamed(args->corner);
+        const std::int32_t value = ReadCoordinateArgument("DEGREES", args->value, which.axis);
         FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
+        const std::size_t index = FindMap(doc, args->map);
+        palm::Corners moved = palm::CornersOf(doc.GetMap(index));
+        moved.*which.field = value;
+        if (std::string why = view::BoxFault(moved); !why.empty()) {
+            throw CommandError(args->corner + " " + args->value + " would leave " + args->map +
+                               " without a box: " + why + "; " + args->database + " is unchanged");
+        }
         doc.SetModifiedFlag();
-        doc.SetMapCorner(FindMap(doc, args->map), CornerNamed(args->corner), view::ParseDegrees(args->value));
+        doc.SetMapCorner(index, which.corner, value);
         SaveDatabase(doc, args->database);
     });
 
@@ -132,9 +185,13 @@ void RegisterMapCommands(CLI::App& app) {
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kExportFileName : args->out;
-        if (auto exported = view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out); !exported) {
+        auto exported = view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out);
+        if (!exported) {
             Tell(exported.error());
             throw CommandError("cannot write " + out);
+        }
+        if (!exported->noWorldFile.empty()) {
+            std::cerr << "plandrel: " << exported->noWorldFile << '\n';
         }
     });
 
@@ -144,19 +201,13 @@ void RegisterMapCommands(CLI::App& app) {
         FolderLocks lock({args->database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
-        std::size_t faults = 0;
-        for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
-            for (const auto& problem : view::RecordProblems(doc.GetMap(i))) {
-                std::cout << '#' << i << '\t' << platform::Latin1ToUtf8(doc.GetMap(i).GetName()) << '\t' << problem
-                          << '\n';
-                ++faults;
-            }
-        }
+        const auto [faults, warnings] = PrintChecks(doc);
         if (faults != 0) {
-            throw CommandError(std::to_string(faults) + " problem" + (faults == 1 ? "" : "s") + " found in " +
-                               args->database);
+            throw CommandError(Counted(faults, "problem") + (warnings != 0 ? " and " + Counted(warnings, "warning") : "") +
+                               " found in " + args->database);
         }
-        std::cout << doc.GetMapCount() << " maps, no problems\n";
+        std::cout << doc.GetMapCount() << " maps, no problems" << (warnings != 0 ? ", " + Counted(warnings, "warning") : "")
+                  << '\n';
     });
 }
 

@@ -34,8 +34,10 @@ inline std::int32_t DegreesToUnits(double degrees) {
 // with a decimal point whatever the process's locale.
 std::string FormatDegrees(std::int32_t value);
 
-// A decimal number read the way atof reads it (leading blanks, sign, digits,
-// point and exponent; 0 when there is none), whatever the process's locale.
+// The decimal number at the start of `text`, read leniently: leading blanks,
+// then [+|-]digits[.digits][(e|E)[+|-]digits], up to the first character
+// that does not fit; 0 when there is none (so also for hexadecimal numbers,
+// "inf" and "nan"). Read the same whatever the process's locale.
 double ReadDecimal(const std::string& text);
 
 }  // namespace mapdb

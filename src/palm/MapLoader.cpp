@@ -117,6 +117,10 @@ void PlaceMap(mapdb::MapRecord& map, const Corners& corners) {
     map.bottomRightLon = corners.bottomRightLon;
 }
 
+Corners CornersOf(const mapdb::MapRecord& map) {
+    return {map.topLeftLat, map.topLeftLon, map.bottomRightLat, map.bottomRightLon};
+}
+
 Result<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path) {
     auto bytes = platform::ReadWholeFile(path, kMaxBitmapFileSize);
     if (!bytes) {

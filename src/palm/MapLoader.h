@@ -20,6 +20,8 @@ struct Corners {
     std::int32_t topLeftLon = 0;
     std::int32_t bottomRightLat = 0;
     std::int32_t bottomRightLon = 0;
+
+    bool operator==(const Corners&) const = default;
 };
 
 // The four corners as the user types them in the coordinates dialog.
@@ -31,6 +33,7 @@ struct CornerTexts {
 };
 
 void PlaceMap(mapdb::MapRecord& map, const Corners& corners);
+Corners CornersOf(const mapdb::MapRecord& map);
 
 // The largest bitmap file read for a map: 65,535 rows of 65,536 bytes and headers.
 constexpr std::uint64_t kMaxBitmapFileSize = (std::uint64_t{1} << 32) + (std::uint64_t{1} << 20);
@@ -49,6 +52,8 @@ Corners ReadSideText(std::string_view text);
 
 // The texts the coordinates dialog proposes: 10° N 10° W to 10° S 10° E.
 CornerTexts ProposedCorners();
+// The corners those texts give.
+constexpr Corners kProposedCorners{36000000, -36000000, -36000000, 36000000};
 // The corners the four texts give (ParseCoordinate).
 Corners ParseCorners(const CornerTexts& texts);
 

@@ -18,6 +18,7 @@
 #include "mapdb/Coordinates.h"
 #include "palm/ScanLines.h"
 #include "view/BesideBitmap.h"
+#include "view/CornerCheck.h"
 #include "view/MapDisplay.h"
 
 namespace view {
@@ -321,6 +322,9 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
         palm::PlaceMap(*map, *georeferenced);
     } else {
         palm::PlaceMap(*map, answers.corners(palm::ProposedCorners()));
+    }
+    if (std::string warnings = Joined(CornerWarnings(palm::CornersOf(*map))); !warnings.empty()) {
+        Tell(answers, ImportNotice::Kind::kCornersLookWrong, "the corners look wrong: " + warnings);
     }
     return LoadedMap{std::move(*map), options.compress};
 }

@@ -42,9 +42,10 @@ struct ImportedMap {
 
 // Something an import tells the user and then goes on with: colours reduced,
 // the bitmap beside the picture not written, where the corners came from, a
-// picture warped to latitude and longitude.
+// picture warped to latitude and longitude, corners that look wrong (the map is
+// added all the same: stored files and side files may hold such corners).
 struct ImportNotice {
-    enum class Kind { kColorsReduced, kBitmapNotWritten, kCornersFrom, kPictureWarped };
+    enum class Kind { kColorsReduced, kBitmapNotWritten, kCornersFrom, kPictureWarped, kCornersLookWrong };
     Kind kind;
     std::string text;
 };

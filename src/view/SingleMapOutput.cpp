@@ -1,7 +1,11 @@
 #include "SingleMapOutput.h"
 
+#include <filesystem>
+
 #include "palm/MapExport.h"
 #include "platform/Files.h"
+#include "view/CornerCheck.h"
+#include "view/WorldFile.h"
 
 namespace view {
 
@@ -21,8 +25,29 @@ platform::Result<void> BeamMap(const mapdb::MapRecord& map, const std::string& p
     return {};
 }
 
-platform::Result<void> ExportMap(const mapdb::MapRecord& map, const std::string& path) {
-    return palm::ExportAsPicture(map, path);
+platform::Result<ExportedMap> ExportMap(const mapdb::MapRecord& map, const std::string& path) {
+    if (auto written = palm::ExportAsPicture(map, path); !written) {
+        return written.error();
+    }
+    std::string why = BoxFault(palm::CornersOf(map));
+    if (map.width == 0 || map.height == 0) {
+        why = "the map has no pixels";
+    }
+    if (why.empty()) {
+        if (auto written = WriteGeoreferencing(map, path); !written) {
+            return written.error();
+        }
+        return ExportedMap{};
+    }
+    why = "no world file was written for " + path + ": " + why;
+    const std::string earlier = WorldFilePath(path);
+    std::error_code error;
+    if (std::filesystem::remove(earlier, error)) {
+        why += ". The world file " + earlier + " of an earlier export was removed.";
+    } else if (error) {
+        return platform::FileError("Cannot remove", earlier, platform::SystemError(error.value()));
+    }
+    return ExportedMap{why};
 }
 
 }  // namespace view

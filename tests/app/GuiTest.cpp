@@ -310,7 +310,10 @@ private slots:
             dialog.accept();
         };
         h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
-        QCOMPARE(h.DialogTitles(), (QStringList{"Choose the color depth of the map", "Enter map coordinates"}));
+        // Corners left at the dialog's proposal are kept, with a warning.
+        QCOMPARE(h.DialogTitles(), (QStringList{"Choose the color depth of the map", "Enter map coordinates",
+                                                "Navrello Plandrel"}));
+        QVERIFY(h.dialogs[2].texts.join(' ').contains("The corners look wrong: the corners are still the defaults"));
         QCOMPARE(QDir::currentPath(), QFileInfo(picture).absolutePath());
         QCOMPARE(ListedNames(h.app), (QStringList{"Town"}));
         QCOMPARE(Edit(h.app, "colorDepth")->text(), QStringLiteral("8 bits"));
@@ -352,7 +355,8 @@ private slots:
         h.app.GetMainFrame()->findChild<QPushButton*>("add")->click();
         QCOMPARE(ListedNames(h.app), (QStringList{"Photo"}));
         QCOMPARE(h.DialogTitles(),
-                 (QStringList{"Choose the color depth of the map", "Navrello Plandrel", "Enter map coordinates"}));
+                 (QStringList{"Choose the color depth of the map", "Navrello Plandrel", "Enter map coordinates",
+                              "Navrello Plandrel"}));
         QVERIFY(h.dialogs[0].texts.contains("8"));
         QVERIFY(h.dialogs[1].texts.join(' ').contains("was left as it is"));
         QCOMPARE(h.app.GetMainFrame()->statusBar()->currentMessage(), QStringLiteral("Reduced 3,072 colours to 256."));

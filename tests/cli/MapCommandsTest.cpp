@@ -102,12 +102,12 @@ TEST_F(MapCommandsTest, CommandsStartedTogetherLoseNothing) {
 TEST_F(MapCommandsTest, EditsFindMapsByNameOrIndex) {
     ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp"}, folder).status, 0);
     EXPECT_EQ(RunCli({"set-corner", db, "Valley", "top-left-lat", "48.85"}, folder).status, 0);
-    EXPECT_EQ(RunCli({"set-corner", db, "#0", "bottom-right-lon", "-122.5"}, folder).status, 0);
-    EXPECT_EQ(RunCli({"set-corner", db, "#0", "top-left-lon", "12.3456789"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"set-corner", db, "#0", "top-left-lon", "-122.5"}, folder).status, 0);
+    EXPECT_EQ(RunCli({"set-corner", db, "#0", "bottom-right-lon", "12.3456789"}, folder).status, 0);
     auto map = List(db, folder)["maps"][0];
     EXPECT_EQ(map["topLeftLat"], 175860000);
-    EXPECT_EQ(map["bottomRightLon"], -441000000);
-    EXPECT_EQ(map["topLeftLon"], 44444444);
+    EXPECT_EQ(map["topLeftLon"], -441000000);
+    EXPECT_EQ(map["bottomRightLon"], 44444444);
 
     EXPECT_EQ(RunCli({"rename", db, "#0", "Hill"}, folder).status, 0);
     EXPECT_EQ(List(db, folder)["maps"][0]["name"], "Hill");
@@ -116,6 +116,63 @@ TEST_F(MapCommandsTest, EditsFindMapsByNameOrIndex) {
     EXPECT_EQ(RunCli({"remove", db, "#1"}, folder).status, 1);
     EXPECT_EQ(RunCli({"remove", db, "Hill"}, folder).status, 0);
     EXPECT_EQ(ReadFileBytes(db).size(), 80u);
+}
+
+// Coordinates given on the command line are read whole and must make a box;
+// anything else is refused with the reason, before the database is touched.
+TEST_F(MapCommandsTest, BadCoordinatesAreRefusedAndNothingIsSaved) {
+    ASSERT_EQ(RunCli({"add", db, folder / "Valley.bmp", "--top-left", "46.5,6.5", "--bottom-right", "46,7"}, folder).status, 0);
+    const auto before = ReadFileBytes(db);
+    struct Case {
+        std::vector<std::string> args;
+        const char* why;
+    };
+    const std::string valley = folder / "Valley.bmp";
+    const Case cases[] = {
+        {{"add", db, valley, "--top-left", "46,5,6,5"}, "has 4 values"},
+        {{"add", db, valley, "--top-left", "46.5"}, "has 1 value;"},
+        {{"add", db, valley, "--top-left", "abc,6"}, "\"abc\" is not a latitude"},
+        {{"add", db, valley, "--top-left", "nan,6"}, "\"nan\" is not a latitude"},
+        {{"add", db, valley, "--top-left", ",6"}, "the text is empty"},
+        {{"add", db, valley, "--top-left", "N 47,6 E x"}, "cannot be read"},
+        {{"add", db, valley, "--top-left", "91,6"}, "beyond 90 degrees"},
+        {{"add", db, valley, "--bottom-right", "46,200"}, "beyond 180 degrees"},
+        {{"add", db, valley, "--top-left", "E 6,N 46"}, "takes N or S"},
+        {{"add", db, valley, "--top-left", "46,7", "--bottom-right", "47,6"}, "is not above the bottom edge"},
+        {{"add", db, valley, "--top-left", "20,170"}, "not left of the right edge (10.00000)"},
+        {{"set-corner", db, "#0", "top-left-lat", "46,5"}, "a point, not a comma"},
+        {{"set-corner", db, "#0", "top-left-lat", ""}, "the text is empty"},
+        {{"set-corner", db, "#0", "top-left-lon", "0x1A"}, "cannot be read"},
+        {{"set-corner", db, "#0", "bottom-right-lon", "inf"}, "cannot be read"},
+        {{"set-corner", db, "#0", "top-left-lat", "45"}, "is not above the bottom edge"},
+        {{"set-corner", db, "#0", "bottom-right-lon", "W 6 30"}, "not left of the right edge"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[4]);
+        auto refused = RunCli(c.args, folder);
+        EXPECT_NE(refused.status, 0);
+        EXPECT_NE(refused.err.find(c.why), std::string::npos) << refused.err;
+        EXPECT_EQ(ReadFileBytes(db), before);
+    }
+    EXPECT_NE(RunCli({"add", folder / "New.pdb", valley, "--top-left", "x,1"}, folder).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "New.pdb"));
+}
+
+// Corners that make no sense but came from a side file are kept, warned of
+// when added, and reported by check as warnings, not faults.
+TEST_F(MapCommandsTest, OddCornersAreWarnedOfNotRefused) {
+    std::ofstream(folder / "Valley.txt") << "45,2\n46,1\n";
+    auto added = RunCli({"add", db, folder / "Valley.bmp"}, folder);
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_NE(added.err.find(": the corners look wrong: the top edge (45.00000) is not above"), std::string::npos)
+        << added.err;
+    ASSERT_EQ(RunCli({"add", db, folder / "Harbour.bmp"}, folder).status, 0);
+    auto checked = RunCli({"check", db}, folder);
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_NE(checked.out.find("#0\tValley\twarning: the left edge (2.00000) is not left of"), std::string::npos)
+        << checked.out;
+    EXPECT_NE(checked.out.find("warning: the corners are still the defaults"), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("no problems, "), std::string::npos) << checked.out;
 }
 
 TEST_F(MapCommandsTest, BeamAndExportWriteOneMap) {

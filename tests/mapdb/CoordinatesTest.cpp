@@ -23,3 +23,20 @@ TEST(Coordinates, TypedDegreesAreReadLikeAtofAndTruncated) {
     EXPECT_EQ(DegreesToUnits(ReadDecimal("999.9")), 2147483647);
     EXPECT_EQ(DegreesToUnits(ReadDecimal("-999.9")), -2147483647 - 1);
 }
+
+// Only decimal numbers are read: what strtod would also take as hexadecimal,
+// infinite or not a number reads as no number.
+TEST(Coordinates, OnlyDecimalNumbersAreRead) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"0x1A", 0},    {"nan", 0},     {"-inf", 0},       {"infinity", 0}, {"1e5", 100000},
+        {".5", 0.5},    {"5.", 5},      {" +2.5e-1x", 0.25}, {"1e", 1},     {"3E+", 3},
+        {"-", 0},       {".", 0},       {"1,5", 1},        {"\t-7.25 W", -7.25},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadDecimal(c.text), c.value) << c.text;
+    }
+}

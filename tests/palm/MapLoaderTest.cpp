@@ -58,7 +58,7 @@ TEST(MapLoader, NamesAndSideFilePaths) {
 
 // Each corner text is read with its own hemisphere letters: S for latitudes, W for longitudes.
 TEST(ParseCorners, ProposedAndTypedTexts) {
-    EXPECT_EQ(Values(ParseCorners(ProposedCorners())), (std::vector<std::int32_t>{36000000, -36000000, -36000000, 36000000}));
+    EXPECT_EQ(ParseCorners(ProposedCorners()), kProposedCorners);
     const CornerTexts typed{"S 33 52 10", "W37\u00BA37'8\"", "-34", "S 10"};
     EXPECT_EQ(Values(ParseCorners(typed)), (std::vector<std::int32_t>{-121930000, -135428000, -122400000, 36000000}));
 }

@@ -157,6 +157,37 @@ TEST_F(ImportFlowTest, BitmapBytesTakeTheSideTextGiven) {
     EXPECT_EQ(CornersOf(doc.GetMap(1)), (std::vector<std::int32_t>{3600000, 7200000, -10800000, -14400000}));
 }
 
+// Corners that cannot place a map are stored as given (side files and habits
+// hold such corners) and the user is warned of each thing wrong.
+TEST_F(ImportFlowTest, CornersThatLookWrongAreToldButKept) {
+    struct Case {
+        std::optional<std::string> sideText;  // none: the proposed corners are kept
+        std::vector<std::string> warnings;
+    };
+    const Case cases[] = {
+        {"45.5,-73.25\n44.5,-72.25", {}},
+        {std::nullopt, {"still the defaults"}},
+        {"91,0\n45,1", {"top-left latitude (91.00000) is beyond 90 degrees"}},
+        {"45,2\n46,1", {"top edge (45.00000) is not above the bottom edge (46.00000)",
+                        "left edge (2.00000) is not left of the right edge (1.00000)"}},
+        {"45,170\n44,-170", {"left edge (170.00000) is not left of the right edge (-170.00000); the handheld cannot "
+                             "place a map across the 180\u00B0 meridian"}},
+        {"45,-200\n44,1", {"top-left longitude (-200.00000) is beyond 180 degrees"}},
+    };
+    const auto file = testing_support::IndexedBmpBytes(6, 4, 1, GreyPalette(1), [](int x, int) { return x % 2; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sideText.value_or("proposed"));
+        answers.notices.clear();
+        ASSERT_TRUE(view::ImportPictureBytes(doc, &form, folder / "Odd.bmp", file, c.sideText, answers.Answers()));
+        const auto told = answers.Told(view::ImportNotice::Kind::kCornersLookWrong);
+        ASSERT_EQ(told.size(), c.warnings.empty() ? 0u : 1u);
+        for (const std::string& warning : c.warnings) {
+            EXPECT_NE(told[0].find(warning), std::string::npos) << told[0];
+        }
+    }
+    EXPECT_EQ(doc.GetMapCount(), 6);
+}
+
 // A record of up to 65,536 bytes is one map of category 0; a larger one is
 // tiled. A flat 256-wide 8-bit picture takes 44 + 256 bytes a row, or
 // compressed 44 + 2 + 288 + 32 bytes per further row: 65,518 at 2,038 rows.
@@ -320,12 +351,7 @@ TEST_F(ImportFlowTest, TrueColourPicturesAreReducedAndTheUserTold) {
         auto added = view::ImportPicture(doc, &form, folder / c.name, view::Handover::kAddButton, answers.Answers());
         ASSERT_TRUE(added) << added.error().message;
         EXPECT_EQ(answers.shownDepth, 8u);
-        std::vector<std::string> told;
-        for (const auto& notice : answers.notices) {
-            EXPECT_EQ(notice.kind, view::ImportNotice::Kind::kColorsReduced);
-            told.push_back(notice.text);
-        }
-        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(answers.Told(view::ImportNotice::Kind::kColorsReduced), c.told);
         // The table holds the picture's colours, and black for the entries beyond.
         const mapdb::MapRecord& map = doc.GetMap(doc.GetMapCount() - 1);
         const auto table = palm::ReadPalmColorTable(map.data, 256).Colors();
@@ -388,10 +414,10 @@ TEST_F(ImportFlowTest, TheBitmapBesideIsWrittenOnlyWhereNothingIsLost) {
         answers.notices.clear();
         auto added = view::ImportPicture(target, &form, gif, view::Handover::kAddButton, answers.Answers());
         EXPECT_EQ(static_cast<bool>(added), !c.addsNothing);
-        EXPECT_EQ(answers.notices.size(), c.told ? 1u : 0u);
-        if (c.told) {
-            EXPECT_EQ(answers.notices[0].kind, view::ImportNotice::Kind::kBitmapNotWritten);
-            EXPECT_TRUE(Names(platform::Error{answers.notices[0].text}, bitmap)) << answers.notices[0].text;
+        const auto told = answers.Told(view::ImportNotice::Kind::kBitmapNotWritten);
+        EXPECT_EQ(told.size(), c.told ? 1u : 0u);
+        if (c.told && !told.empty()) {
+            EXPECT_TRUE(Names(platform::Error{told[0]}, bitmap)) << told[0];
         }
         if (c.before == Before::kOtherFile) {
             EXPECT_EQ(ReadFileBytes(bitmap), otherFile);

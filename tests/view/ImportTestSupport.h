@@ -35,6 +35,17 @@ struct ScriptedAnswers {
                 },
                 [this](const view::ImportNotice& notice) { notices.push_back(notice); }};
     }
+
+    // The texts of the notices of one kind, in order.
+    std::vector<std::string> Told(view::ImportNotice::Kind kind) const {
+        std::vector<std::string> texts;
+        for (const auto& notice : notices) {
+            if (notice.kind == kind) {
+                texts.push_back(notice.text);
+            }
+        }
+        return texts;
+    }
 };
 
 }  // namespace view_test
