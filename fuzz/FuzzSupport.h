@@ -58,7 +58,8 @@ struct FuzzedAnswers {
                         }
                     }
                     return palm::ParseCorners(texts);
-                }};
+                },
+                nullptr};
     }
 };
 

@@ -98,7 +98,11 @@ public:
                 return Both(*marker, **next);
             }
             marker = *next;
-            SkipBlanks();
+            // A sign stands right before the degrees: the dialog would read
+            // "- 2" as minus two minutes.
+            if (marker->symbol != '+' && marker->symbol != '-') {
+                SkipBlanks();
+            }
         }
         std::vector<Number> numbers;
         for (;;) {

@@ -63,6 +63,7 @@ TEST(StrictCoordinate, RefusesWhatIsNotAWholeCoordinate) {
         {"46 -30", Axis::kLatitude, "minutes cannot be negative"},
         {"46.5 30", Axis::kLatitude, "only the last number"},
         {"1 2 3 4", Axis::kLatitude, "more than three numbers"},
+        {"- 2", Axis::kLongitude, "cannot be read"},
         {"90.00001", Axis::kLatitude, "beyond 90 degrees"},
         {"S 91", Axis::kLatitude, "beyond 90 degrees"},
         {"600", Axis::kLongitude, "beyond 180 degrees"},
