@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "geo/Gdal.h"
+#include "geo/gdal/Gdal.h"
 
 namespace bench {
 
@@ -20,9 +20,9 @@ namespace {
 const std::string& GeoTiffPath() {
     static const std::string path = [] {
         std::string name = WorkPath("utm.tif");
-        geo::UseGdal();
+        geo::gdal::UseGdal();
         GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-        geo::Dataset out(driver->Create(name.c_str(), kSide, kSide, 3, GDT_Byte, nullptr));
+        geo::gdal::Dataset out(driver->Create(name.c_str(), kSide, kSide, 3, GDT_Byte, nullptr));
         double transform[6] = {500000, 30, 0, 5200000, 0, -30};
         out->SetGeoTransform(transform);
         OGRSpatialReference utm;

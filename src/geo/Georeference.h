@@ -1,17 +1,15 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "image/ImageImpl.h"
 #include "palm/MapLoader.h"
-#include "platform/Result.h"
 
 namespace geo {
-
-using platform::Error;
-using platform::Result;
 
 // A point of a picture whose place in the coordinate system is known.
 struct ControlPoint {
@@ -33,17 +31,10 @@ struct Georeference {
     bool assumedDegrees = false;   // the source named no coordinate system
 };
 
-// The georeferencing of the picture file at `path`, first found: the
-// picture's own (GeoTIFF tags, a PAM .aux.xml beside it), a world file beside
-// it (with the .prj of the same name for its coordinate system), or an
-// OziExplorer calibration (.map) beside it that names the picture. None when
-// there is none. A world file that names no coordinate system is taken as WGS
-// 84 latitude and longitude when its values can be degrees, and refused with
-// the reason otherwise.
-Result<std::optional<Georeference>> FindGeoreference(const std::string& path);
-
-// The corners of a picture of width × height pixels that needs no warping:
-// north up, in WGS 84 latitude and longitude. None for any other.
-std::optional<palm::Corners> PlainCorners(const Georeference& georeference, int width, int height);
+// A picture warped to WGS 84 latitude and longitude, north up, and its corners.
+struct Warped {
+    std::unique_ptr<image::CImageImpl> picture;
+    palm::Corners corners;
+};
 
 }  // namespace geo

@@ -11,9 +11,8 @@
 
 #include "image/BmpImageImpl.h"
 #include "image/ColorReduction.h"
-#include "geo/GdalPicture.h"
-#include "geo/Georeference.h"
-#include "geo/Warp.h"
+#include "geo/Library.h"
+#include "geo/Sidecars.h"
 #include "image/Picture.h"
 #include "mapdb/Coordinates.h"
 #include "palm/ScanLines.h"
@@ -216,7 +215,11 @@ struct ReadPicture {
 
 Result<std::unique_ptr<image::CImageImpl>> Decode(const std::string& path, std::span<const std::uint8_t> file) {
     if (geo::IsTiff(file)) {
-        return geo::ReadTiff(file);
+        Result<const geo::Library*> gdal = geo::LoadLibrary();
+        if (!gdal) {
+            return gdal.error();
+        }
+        return (*gdal)->ReadTiff(file);
     }
     image::CPicture decoded;
     if (Result<void> read = decoded.LoadBytes(path, file); !read) {
@@ -334,7 +337,14 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
 // and replaces the one read.
 Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path, std::span<const std::uint8_t> file,
                                                          ReadPicture& picture, const ImportAnswers& answers) {
-    Result<std::optional<geo::Georeference>> found = geo::FindGeoreference(path);
+    if (!geo::MayBeGeoreferenced(path, file)) {
+        return std::optional<palm::Corners>();
+    }
+    Result<const geo::Library*> gdal = geo::LoadLibrary();
+    if (!gdal) {
+        return Error{"Cannot place the picture " + path + ": " + gdal.error().message + "."};
+    }
+    Result<std::optional<geo::Georeference>> found = (*gdal)->FindGeoreference(path);
     if (!found || !*found) {
         return found ? std::optional<palm::Corners>() : Result<std::optional<palm::Corners>>(found.error());
     }
@@ -344,7 +354,7 @@ Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path
         georeference.source + (georeference.assumedDegrees ? ", which names no coordinate system: its values are "
                                                              "taken as WGS 84 latitude and longitude"
                                                            : "");
-    if (auto corners = geo::PlainCorners(georeference, static_cast<int>(facts.width), static_cast<int>(facts.height))) {
+    if (auto corners = (*gdal)->PlainCorners(georeference, static_cast<int>(facts.width), static_cast<int>(facts.height))) {
         Tell(answers, ImportNotice::Kind::kCornersFrom, "corners from " + source);
         return std::optional(*corners);
     }
@@ -360,7 +370,7 @@ Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path
     if (Result<bool> indexed = image::IndexIfFewColors(*picture.decoded); !indexed) {
         return indexed.error();
     }
-    Result<geo::Warped> warped = geo::WarpToLatLon(*picture.decoded, georeference);
+    Result<geo::Warped> warped = (*gdal)->WarpToLatLon(*picture.decoded, georeference);
     if (!warped) {
         return Error{"Cannot place the picture " + path + ": " + warped.error().message};
     }

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "geo/Gdal.h"
+#include "geo/gdal/Gdal.h"
 #include "image/Picture.h"
 #include "mapdb/PDBDoc.h"
 #include "support/TempFolder.h"
@@ -66,9 +66,9 @@ std::vector<GDALColorEntry> MarkerColours(std::size_t count) {
 // Writes the markers as a paletted GeoTIFF in `srs` with `transform`.
 void WriteGeoTiff(const std::string& path, const Markers& m, const OGRSpatialReference& srs,
                   const std::array<double, 6>& transform) {
-    geo::UseGdal();
+    geo::gdal::UseGdal();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    geo::Dataset out(driver->Create(path.c_str(), m.width, m.height, 1, GDT_Byte, nullptr));
+    geo::gdal::Dataset out(driver->Create(path.c_str(), m.width, m.height, 1, GDT_Byte, nullptr));
     ASSERT_TRUE(out);
     std::array<double, 6> t = transform;
     out->SetGeoTransform(t.data());

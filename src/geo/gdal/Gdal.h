@@ -10,7 +10,7 @@
 
 #include "platform/Result.h"
 
-namespace geo {
+namespace geo::gdal {
 
 using platform::Error;
 using platform::Result;
@@ -32,4 +32,4 @@ std::string LastGdalError(const std::string& otherwise);
 // other; none when none of them reads it.
 Dataset OpenPictureFile(const std::string& path);
 
-}  // namespace geo
+}  // namespace geo::gdal

@@ -1,4 +1,4 @@
-#include "Georeference.h"
+#include "FindGeoreference.h"
 
 #include <ogr_spatialref.h>
 
@@ -10,27 +10,18 @@
 #include <strings.h>
 
 #include "Gdal.h"
+#include "geo/Sidecars.h"
 #include "mapdb/Coordinates.h"
 #include "platform/Files.h"
 
-namespace geo {
+namespace geo::gdal {
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kWorldFileExtensions[] = {"wld", "tfw", "tifw", "tiffw", "pgw", "pngw", "jgw", "jpgw",
-                                                "jpegw", "gfw", "gifw", "bpw", "bmpw"};
-
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && ::strcasecmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
-}
-
-bool IsWorldFile(const std::string& path) {
-    const std::string extension = fs::path(path).extension().string();
-    return std::any_of(std::begin(kWorldFileExtensions), std::end(kWorldFileExtensions), [&](const char* known) {
-        return extension.size() > 1 && ::strcasecmp(extension.c_str() + 1, known) == 0;
-    });
 }
 
 // A small text file without the blanks and byte-order mark around its text.
@@ -93,35 +84,6 @@ std::optional<Found> Look(const std::string& path) {
     }
     CSLDestroy(files);
     return found;
-}
-
-// The OziExplorer calibration beside a picture that names it on its third line.
-std::optional<std::string> CalibrationFor(const std::string& picture) {
-    const fs::path path(picture);
-    for (const char* extension : {".map", ".MAP"}) {
-        fs::path map = path;
-        map.replace_extension(extension);
-        std::error_code error;
-        if (!fs::is_regular_file(map, error)) {
-            continue;
-        }
-        std::ifstream in(map);
-        std::string line;
-        for (int i = 0; i < 3 && std::getline(in, line); ++i) {
-            if (i == 0 && line.rfind("OziExplorer Map Data File", 0) != 0) {
-                break;
-            }
-        }
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
-            line.pop_back();
-        }
-        // The picture's name as the calibration gives it, often a Windows path.
-        const std::string named = line.substr(line.find_last_of("\\/") + 1);
-        if (::strcasecmp(named.c_str(), path.filename().c_str()) == 0) {
-            return map.string();
-        }
-    }
-    return std::nullopt;
 }
 
 std::string Describe(const std::string& picture, const Found& found) {
@@ -246,4 +208,4 @@ std::optional<palm::Corners> PlainCorners(const Georeference& georeference, int 
                          units((*t)[0] + width * (*t)[1])};
 }
 
-}  // namespace geo
+}  // namespace geo::gdal

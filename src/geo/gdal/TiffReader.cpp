@@ -1,4 +1,4 @@
-#include "GdalPicture.h"
+#include "TiffReader.h"
 
 #include <cpl_vsi.h>
 
@@ -9,7 +9,7 @@
 #include "Gdal.h"
 #include "image/PictureLimits.h"
 
-namespace geo {
+namespace geo::gdal {
 
 namespace {
 
@@ -33,11 +33,6 @@ public:
 };
 
 }  // namespace
-
-bool IsTiff(std::span<const std::uint8_t> file) {
-    return file.size() >= 4 && ((file[0] == 'I' && file[1] == 'I' && file[2] == 42 && file[3] == 0) ||
-                                (file[0] == 'M' && file[1] == 'M' && file[2] == 0 && file[3] == 42));
-}
 
 platform::Result<std::unique_ptr<image::CImageImpl>> ReadTiff(std::span<const std::uint8_t> file) {
     UseGdal();
@@ -117,4 +112,4 @@ platform::Result<std::unique_ptr<image::CImageImpl>> ReadTiff(std::span<const st
     return picture;
 }
 
-}  // namespace geo
+}  // namespace geo::gdal

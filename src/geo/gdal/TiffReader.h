@@ -7,10 +7,7 @@
 #include "image/ImageImpl.h"
 #include "platform/Result.h"
 
-namespace geo {
-
-// Whether a file's first bytes are those of a TIFF (either byte order).
-bool IsTiff(std::span<const std::uint8_t> file);
+namespace geo::gdal {
 
 // The picture of a TIFF file held in memory, read by GDAL: 8-bit samples in
 // one band (its colour table, or grey levels), grey with alpha, RGB or RGBA.
@@ -18,4 +15,4 @@ bool IsTiff(std::span<const std::uint8_t> file);
 // with the reason for anything else.
 platform::Result<std::unique_ptr<image::CImageImpl>> ReadTiff(std::span<const std::uint8_t> file);
 
-}  // namespace geo
+}  // namespace geo::gdal

@@ -12,7 +12,7 @@
 #include "image/PictureLimits.h"
 #include "mapdb/Coordinates.h"
 
-namespace geo {
+namespace geo::gdal {
 
 namespace {
 
@@ -215,4 +215,4 @@ Result<Warped> WarpToLatLon(const image::CImageImpl& source, const Georeference&
     return Warped{std::move(warped), corners};
 }
 
-}  // namespace geo
+}  // namespace geo::gdal

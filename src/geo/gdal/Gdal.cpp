@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-namespace geo {
+namespace geo::gdal {
 
 void UseGdal() {
     static std::once_flag once;
@@ -36,4 +36,4 @@ Dataset OpenPictureFile(const std::string& path) {
     return Dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kDrivers));
 }
 
-}  // namespace geo
+}  // namespace geo::gdal
