@@ -87,9 +87,11 @@ QString WriteFailure(const char* written, const QString& path, const platform::E
     if (error.code == 0) {
         return QString::fromStdString(error.message);
     }
+    // Creating a file meets "no such file" only when its folder is gone.
+    const QString reason = error.code == ENOENT ? QStringLiteral("its folder no longer exists")
+                                                : QString::fromStdString(platform::ReasonInWords(error.code));
     return QStringLiteral("The map could not be %1 %2: %3.")
-        .arg(QString::fromLatin1(written), QFileInfo(path).fileName(),
-             QString::fromStdString(platform::ReasonInWords(error.code)));
+        .arg(QString::fromLatin1(written), QFileInfo(path).fileName(), reason);
 }
 
 // The operation's own words begin a sentence of the status bar.

@@ -423,6 +423,67 @@ private slots:
         QCOMPARE(h.app.GetDocument().GetMapCount(), 1);
     }
 
+    // Beam and Export name the file they wrote, ask before replacing one, and
+    // tell why they failed, in notices centred on the window.
+    void beamAndExportTellWhatTheyDid() {
+        QDir(scratch.path()).mkpath("out");
+        auto basel = TestMap("Basel", 10);
+        basel.bottomRightLon = 36000000;
+        WriteDatabase(Path("Swiss.pdb"), {basel});
+        Harness h;
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        QDir::setCurrent(Path("out"));
+        CMainFrame* frame = h.app.GetMainFrame();
+        QPushButton* beam = frame->findChild<QPushButton*>("beam");
+        QPushButton* exportButton = frame->findChild<QPushButton*>("export");
+        QStatusBar* bar = frame->statusBar();
+
+        beam->click();
+        QCOMPARE(bar->currentMessage(), "The map was written to " + Path("out/Essai.map") + ".");
+        exportButton->click();
+        QCOMPARE(bar->currentMessage(),
+                 "The map was exported to " + Path("out/Essai.bmp") + ", with its world file, .prj and .aux.xml.");
+        for (const char* written : {"Essai.bpw", "Essai.prj", "Essai.bmp.aux.xml"}) {
+            QVERIFY2(QFile::exists(Path("out/") + written), written);
+        }
+        QVERIFY(h.dialogs.empty());
+
+        // A file already there is kept unless the user chooses to replace it.
+        QVERIFY(QFile::resize(Path("out/Essai.map"), 3));
+        beam->click();
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QVERIFY(h.dialogs[0].texts.contains("Essai.map already exists in " + Path("out") + "."));
+        QCOMPARE(h.dialogs[0].parent, frame);
+        QCOMPARE(QFileInfo(Path("out/Essai.map")).size(), qint64(3));
+        QCOMPARE(bar->currentMessage(), Path("out/Essai.map") + " was kept; nothing was written.");
+        h.answer = [](QDialog& dialog) {
+            for (auto* button : dialog.findChildren<QPushButton*>()) {
+                if (button->text() == "Replace") {
+                    button->click();
+                }
+            }
+        };
+        beam->click();
+        QCOMPARE(QFileInfo(Path("out/Essai.map")).size(), qint64(44 + 2 * 10));
+
+        // Corners that make no box give no world file, and the status bar says why.
+        Retype(Edit(h.app, "bottomRightLon"), "0");
+        exportButton->click();
+        QVERIFY(bar->currentMessage().startsWith("The map was exported to " + Path("out/Essai.bmp") +
+                                                 ". No world file was written for "));
+        QVERIFY(!QFile::exists(Path("out/Essai.bpw")));
+
+        // A folder in the way of the file.
+        QVERIFY(QFile::remove(Path("out/Essai.map")));
+        QVERIFY(QDir(Path("out")).mkdir("Essai.map"));
+        h.dialogs.clear();
+        beam->click();
+        QCOMPARE(h.dialogs.size(), std::size_t{2});
+        QCOMPARE(h.dialogs[1].title, QStringLiteral("Navrello Plandrel"));
+        QVERIFY(h.dialogs[1].texts.contains("The map could not be written to Essai.map: it is a folder."));
+        QCOMPARE(h.dialogs[1].parent, frame);
+    }
+
     // A picture of many colours is asked about as 8 bits and the status bar tells
     // of the reduction; a file in the way of its bitmap is kept, and a notice says so.
     void reducedColoursAndKeptFilesAreToldOf() {
