@@ -4,7 +4,6 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <new>
 #include <numeric>
