@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "AppTexts.h"
-#include "PDBView.h"
+#include "DialogUnits.h"
 #include "Resources.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -13,9 +13,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     QFont font = this->font();
     font.setPointSize(8);
     setFont(font);
-    const QSize base = CPDBView::DialogBaseUnits(font);
+    const QSize base = DialogBaseUnits(font);
     auto place = [&](QWidget* widget, int left, int top, int width, int height) {
-        widget->setGeometry(CPDBView::MapDialogRect(QRect(left, top, width, height), base));
+        widget->setGeometry(MapDialogRect(QRect(left, top, width, height), base));
     };
 
     auto* icon = new QLabel(this);
@@ -30,5 +30,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     place(ok, 178, 7, 32, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    setFixedSize(CPDBView::MapDialogRect(QRect(0, 0, 217, 55), base).size());
+    setFixedSize(MapDialogRect(QRect(0, 0, 217, 55), base).size());
 }

@@ -62,7 +62,7 @@ QDialogButtonBox* OkButton(QDialog& dialog) {
 QLineEdit* ReadOnlyEdit(const QString& text, const QString& objectName, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
     edit->setObjectName(objectName);
-    edit->setEnabled(false);
+    edit->setReadOnly(true);
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000.00000")) + 12);
     return edit;
 }

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "AppSettings.h"
 #include "AppTexts.h"
 #include "MapPreview.h"
 #include "PDBApp.h"
@@ -20,20 +21,20 @@
 namespace {
 
 constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
+constexpr const char* kGeometryKey = "window/geometry";
+constexpr const char* kPreviewWidthKey = "window/previewWidth";
 
 }  // namespace
 
 CMainFrame::CMainFrame(CPDBApp& app, mapdb::CPDBDoc& doc, QtUserInterface& ui) : app(app), doc(doc) {
     setObjectName("mainFrame");
     setWindowIcon(ApplicationIcon());
-    resize(kInitialWidth, kInitialHeight);
     CreateStatusBar();
     CreateActions();
     CreateMenus();
     CreateToolBar();
-    view = new CPDBView(doc, ui, this);
-    setCentralWidget(view);
-    CreatePreview();
+    CreatePanes(ui);
+    ReadSettings();
     setAcceptDrops(true);
     qApp->installEventFilter(this);
     UpdateIndicators();
@@ -150,20 +151,69 @@ void CMainFrame::CreateStatusBar() {
     }
 }
 
-void CMainFrame::CreatePreview() {
-    previewDock = new QDockWidget(tr("Preview"), this);
-    previewDock->setObjectName("previewDock");
-    preview = new MapPreview(previewDock);
-    previewDock->setWidget(preview);
-    addDockWidget(Qt::RightDockWidgetArea, previewDock);
-    QAction* previewAct = previewDock->toggleViewAction();
-    previewAct->setText(tr("&Preview"));
+// The form on the left keeps its width; the pane on the right, the preview
+// and what may be added below it, takes what the window has beyond.
+void CMainFrame::CreatePanes(QtUserInterface& ui) {
+    panes = new QSplitter(Qt::Horizontal, this);
+    panes->setObjectName("panes");
+    panes->setChildrenCollapsible(false);
+    view = new CPDBView(doc, ui, panes);
+    rightPane = new QSplitter(Qt::Vertical, panes);
+    rightPane->setObjectName("rightPane");
+    rightPane->setChildrenCollapsible(false);
+    preview = new MapPreview(rightPane);
+    panes->addWidget(view);
+    panes->addWidget(rightPane);
+    panes->setStretchFactor(0, 0);
+    panes->setStretchFactor(1, 1);
+    setCentralWidget(panes);
+
+    auto* previewAct = new QAction(tr("&Preview"), this);
     previewAct->setObjectName("viewPreview");
+    previewAct->setCheckable(true);
+    previewAct->setChecked(true);
     previewAct->setStatusTip(tr("Show or hide the preview of the selected map"));
     previewAct->setToolTip(tr("Toggle Preview"));
+    connect(previewAct, &QAction::toggled, this, [this](bool shown) {
+        preview->setVisible(shown);
+        // An empty pane would keep the width the form could have.
+        bool anyShown = false;
+        for (int i = 0; i < rightPane->count(); ++i) {
+            anyShown = anyShown || !rightPane->widget(i)->isHidden();
+        }
+        rightPane->setVisible(anyShown);
+    });
     menuBar()->findChild<QMenu*>("viewMenu")->addAction(previewAct);
     connect(view, &CPDBView::mapShown, this, &CMainFrame::ShowSelectedMap);
     ShowSelectedMap();
+}
+
+void CMainFrame::AddBesidePreview(QWidget* widget) {
+    rightPane->addWidget(widget);
+}
+
+void CMainFrame::ReadSettings() {
+    QSettings settings = AppSettings();
+    if (!restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
+        resize(kInitialWidth, kInitialHeight);
+    }
+    rememberedPreviewWidth = settings.value(kPreviewWidthKey, 0).toInt();
+}
+
+void CMainFrame::WriteSettings() const {
+    QSettings settings = AppSettings();
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kPreviewWidthKey, rightPane->width());
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The splitter knows its width only once the window is laid out.
+    if (rememberedPreviewWidth > 0) {
+        const int total = panes->sizes().value(0) + panes->sizes().value(1);
+        panes->setSizes({total - rememberedPreviewWidth, rememberedPreviewWidth});
+        rememberedPreviewWidth = 0;
+    }
 }
 
 void CMainFrame::ShowSelectedMap() {
@@ -172,7 +222,10 @@ void CMainFrame::ShowSelectedMap() {
 }
 
 void CMainFrame::OnUpdateFrameTitle() {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromStdString(doc.GetTitle()), QString::fromLatin1(kAppTitle)));
+    // "[*]" marks where "*" shows; one in the file's name is doubled to be shown as it is.
+    QString title = QString::fromStdString(doc.GetTitle()).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(QStringLiteral("%1[*] - %2").arg(title, QString::fromLatin1(kAppTitle)));
+    setWindowModified(doc.IsModified());
 }
 
 void CMainFrame::UpdateRecentFileMenu(const QStringList& files) {
@@ -222,6 +275,7 @@ void CMainFrame::UpdateIndicators() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (app.SaveModified()) {
+        WriteSettings();
         event->accept();
     } else {
         event->ignore();

@@ -3,10 +3,10 @@
 #include <functional>
 
 #include <QAction>
-#include <QDockWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QSplitter>
 #include <QToolBar>
 
 #include "LockKeys.h"
@@ -18,7 +18,8 @@ class MapPreview;
 class QtUserInterface;
 
 // The main window: menus, tool bar, status bar with the lock-key panes, the
-// form as its view, the map preview, and files dropped onto it.
+// form as its view with the map preview on its right, and files dropped onto
+// it. It remembers its size, its place and the preview's width.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -31,10 +32,13 @@ public:
 
     CPDBView* GetActiveView() { return view; }
     MapPreview* GetPreview() { return preview; }
-    QDockWidget* GetPreviewDock() { return previewDock; }
+    QSplitter* GetRightPane() { return rightPane; }
     QToolBar* GetToolBar() { return toolBar; }
+    // Adds a widget below the preview, in the pane that takes the window's extra width.
+    void AddBesidePreview(QWidget* widget);
 
-    // Caption "TITLE - Navrello Plandrel".
+    // Caption "TITLE - Navrello Plandrel", with "*" after the title while the
+    // document has changes not saved.
     void OnUpdateFrameTitle();
     void UpdateRecentFileMenu(const QStringList& files);
     // Dropped files: databases (a first path containing ".pdb") are opened in
@@ -49,6 +53,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,14 +64,19 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    void CreatePreview();
+    void CreatePanes(QtUserInterface& ui);
     void ShowSelectedMap();
+    void ReadSettings();
+    void WriteSettings() const;
 
     CPDBApp& app;
     mapdb::CPDBDoc& doc;
     CPDBView* view = nullptr;
     MapPreview* preview = nullptr;
-    QDockWidget* previewDock = nullptr;
+    QSplitter* panes = nullptr;
+    QSplitter* rightPane = nullptr;
+    // The preview's width to restore once the window has its size; 0: as the layout gives it.
+    int rememberedPreviewWidth = 0;
     QToolBar* toolBar = nullptr;
     QMenu* fileMenu = nullptr;
     QAction* recentPlaceholder = nullptr;

@@ -36,7 +36,7 @@ void MapPreview::paintEvent(QPaintEvent*) {
         painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, note);
         return;
     }
-    QSize fitted = picture.size().scaled(size() - QSize(8, 8), Qt::KeepAspectRatio);
+    QSize fitted = picture.size().scaled(size() - 2 * QSize(kMargin, kMargin), Qt::KeepAspectRatio);
     if (fitted.isEmpty()) {
         return;
     }

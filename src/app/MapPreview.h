@@ -19,12 +19,14 @@ public:
     const QImage& Picture() const { return picture; }
     const QString& Note() const { return note; }
 
-    QSize sizeHint() const override { return {140, 140}; }
+    // Room for a whole tile of 256 x 240 pixels at its own size.
+    QSize sizeHint() const override { return QSize(256, 240) + 2 * QSize(kMargin, kMargin); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    static constexpr int kMargin = 4;
     QImage picture;
     QString note;
 };

@@ -4,9 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSettings>
 
 #include "AboutDlg.h"
+#include "AppSettings.h"
 #include "AppTexts.h"
 #include "MainFrame.h"
 #include "PDBView.h"
@@ -20,10 +20,6 @@ std::string LocalPath(const QString& path) {
 
 QString FromLocal(const std::string& text) {
     return QFile::decodeName(QByteArray::fromStdString(text));
-}
-
-QSettings Settings() {
-    return QSettings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kAppTitle));
 }
 
 }  // namespace
@@ -69,16 +65,18 @@ CPDBApp::CPDBApp() {
 
 CPDBApp::~CPDBApp() {
     // The window and its form go before the document they show.
+    doc.modifiedChanged = nullptr;
     frame.reset();
 }
 
 bool CPDBApp::InitInstance(const QStringList& arguments) {
     {
-        QSettings settings = Settings();
+        QSettings settings = AppSettings();
         recent.Load(settings);
     }
     frame = std::make_unique<CMainFrame>(*this, doc, ui);
     ui.SetParent(frame.get());
+    doc.modifiedChanged = [this](bool modified) { frame->setWindowModified(modified); };
     frame->UpdateRecentFileMenu(recent.Files());
 
     if (arguments.isEmpty()) {
@@ -104,7 +102,7 @@ void CPDBApp::DocumentReplaced() {
 
 void CPDBApp::Remember(const QString& path) {
     recent.Add(path);
-    QSettings settings = Settings();
+    QSettings settings = AppSettings();
     recent.Save(settings);
     if (frame) {
         frame->UpdateRecentFileMenu(recent.Files());
@@ -114,7 +112,7 @@ void CPDBApp::Remember(const QString& path) {
 
 void CPDBApp::Forget(const QString& path) {
     recent.Remove(path);
-    QSettings settings = Settings();
+    QSettings settings = AppSettings();
     recent.Save(settings);
     if (frame) {
         frame->UpdateRecentFileMenu(recent.Files());

@@ -1,14 +1,22 @@
 #include "PDBView.h"
 
+#include <cerrno>
+
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QVBoxLayout>
 
+#include "PictureFilters.h"
+#include "platform/Files.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
 #include "view/SingleMapOutput.h"
@@ -28,70 +36,84 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// The Windows rounding of a × b / c for the small positive values of a layout.
-int MulDiv(int a, int b, int c) {
-    return (a * b + c / 2) / c;
-}
-
 void SetText(QLineEdit* edit, const QString& text) {
     if (edit->text() != text) {
         edit->setText(text);
     }
 }
 
+QLabel* MakeLabel(const char* objectName, const char* text, QWidget* parent) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    return label;
+}
+
+// The width of an edit that shows `widestText` whole, with its frame and margins.
+int EditWidthFor(const QLineEdit* edit, const QString& widestText) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QMargins margins = edit->textMargins();
+    const int text = edit->fontMetrics().horizontalAdvance(widestText) + margins.left() + margins.right() + 4;
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, edit->fontMetrics().height()), edit)
+        .width();
+}
+
+// The form's dialog units: a vertical one is an eighth of a line of text.
+int LinesOfText(const QWidget* widget, int eighths) {
+    return widget->fontMetrics().height() * eighths / 8;
+}
+
+// What a user can do about a file that could not be written in the current
+// folder, which is the folder of the last picture added.
+QString WhatToDo(int code) {
+    switch (code) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("Maps are written to the folder of the last picture added: add a picture from a "
+                              "folder you may write to, then try again.");
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("Make room on the disk, then try again.");
+    default: return {};
+    }
+}
+
+// "The map could not be written to Essai.map: permission denied." A failure
+// without a system error already says what happened, in a sentence of its own.
+QString WriteFailure(const char* written, const QString& path, const platform::Error& error) {
+    if (error.code == 0) {
+        return QString::fromStdString(error.message);
+    }
+    // Creating a file meets "no such file" only when its folder is gone.
+    const QString reason = error.code == ENOENT ? QStringLiteral("its folder no longer exists")
+                                                : QString::fromStdString(platform::ReasonInWords(error.code));
+    return QStringLiteral("The map could not be %1 %2: %3.")
+        .arg(QString::fromLatin1(written), QFileInfo(path).fileName(), reason);
+}
+
+// The operation's own words begin a sentence of the status bar.
+QString AsSentence(const std::string& text) {
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+        if (!sentence.endsWith(QLatin1Char('.'))) {
+            sentence += QLatin1Char('.');
+        }
+    }
+    return sentence;
+}
+
 }  // namespace
 
-const std::vector<CPDBView::ControlSpec>& CPDBView::Template() {
-    static const std::vector<ControlSpec> controls = {
-        {1000, ControlSpec::ListBox, "mapList", "", 10, 10, 104, 53, true},
-        {0, ControlSpec::Label, "nameLabel", "Name", 9, 63, 20, 8, true},
-        {1001, ControlSpec::Edit, "name", "", 8, 71, 106, 12, true},
-        {0, ControlSpec::Label, "topLeftLabel", "Top left", 8, 85, 26, 8, true},
-        {0, ControlSpec::Label, "latLabel", "Lat", 37, 85, 11, 8, true},
-        {0, ControlSpec::Label, "lonLabel", "Lon", 64, 85, 13, 8, true},
-        {1030, ControlSpec::Edit, "topLeftLat", "", 8, 94, 50, 12, true},
-        {1031, ControlSpec::Edit, "topLeftLon", "", 61, 94, 50, 12, true},
-        {0, ControlSpec::Label, "bottomRightLabel", "Bottom right", 8, 108, 40, 8, true},
-        {1032, ControlSpec::Edit, "bottomRightLat", "", 7, 116, 50, 12, true},
-        {1033, ControlSpec::Edit, "bottomRightLon", "", 60, 116, 50, 12, true},
-        {1025, ControlSpec::Button, "add", "Add", 17, 136, 30, 14, true},
-        {1026, ControlSpec::Button, "remove", "Remove", 72, 136, 30, 14, true},
-        {0, ControlSpec::Label, "sizeLabel", "Size", 124, 43, 14, 8, true},
-        {1027, ControlSpec::Edit, "width", "", 160, 43, 20, 12, false},
-        {0, ControlSpec::Label, "byLabel", "x", 184, 46, 8, 8, true},
-        {1028, ControlSpec::Edit, "height", "", 193, 43, 20, 12, false},
-        {0, ControlSpec::Label, "colorLabel", "Color", 124, 62, 17, 8, true},
-        {1029, ControlSpec::Edit, "colorDepth", "", 160, 62, 27, 12, false},
-        {1046, ControlSpec::CheckBox, "colorTable", "Table", 191, 62, 34, 10, false},
-        {1045, ControlSpec::CheckBox, "compressed", "Compressed", 160, 77, 55, 10, false},
-        {0, ControlSpec::Label, "memoryLabel", "Memory", 124, 85, 26, 8, true},
-        {1034, ControlSpec::Edit, "memory", "", 160, 91, 50, 12, false},
-        {0, ControlSpec::Label, "kbLabel", "KB", 214, 93, 10, 8, true},
-        {1035, ControlSpec::Button, "beam", "Beam", 193, 123, 30, 14, true},
-        {1036, ControlSpec::Button, "export", "Export", 193, 137, 30, 14, true},
-    };
-    return controls;
-}
-
-QSize CPDBView::DialogBaseUnits(const QFont& font) {
-    QFontMetrics metrics(font);
-    int sample = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return {(sample / 26 + 1) / 2, metrics.height()};
-}
-
-QRect CPDBView::MapDialogRect(const QRect& dialogUnits, QSize baseUnits) {
-    int left = MulDiv(dialogUnits.left(), baseUnits.width(), 4);
-    int top = MulDiv(dialogUnits.top(), baseUnits.height(), 8);
-    int right = MulDiv(dialogUnits.left() + dialogUnits.width(), baseUnits.width(), 4);
-    int bottom = MulDiv(dialogUnits.top() + dialogUnits.height(), baseUnits.height(), 8);
-    return {left, top, right - left, bottom - top};
-}
-
 CPDBView::CPDBView(mapdb::CPDBDoc& doc, QtUserInterface& ui, QWidget* parent)
-    : QScrollArea(parent), form(doc), ui(ui) {
+    : QWidget(parent), form(doc), ui(ui) {
     setObjectName("pdbView");
-    promptImport = PromptImportBitmap;
+    promptImport = [this] { return PromptImportBitmap(window()); };
     CreateControls();
+    ConnectControls();
     form.SetControls(this);
 }
 
@@ -99,62 +121,134 @@ CPDBView::~CPDBView() {
     form.SetControls(nullptr);
 }
 
-QWidget* CPDBView::Control(int id) const {
-    auto found = controls.find(id);
-    return found == controls.end() ? nullptr : found->second;
+QLineEdit* CPDBView::MakeEdit(const char* objectName, int maxLength) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setMaxLength(maxLength);
+    return edit;
+}
+
+// A field the program fills: read-only, yet in the normal text colour, and its
+// text can be selected and copied.
+QLineEdit* CPDBView::MakeDisplayField(const char* objectName, const QString& widestText) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(QString::fromLatin1(objectName));
+    field->setReadOnly(true);
+    field->setFixedWidth(EditWidthFor(field, widestText));
+    return field;
+}
+
+// A check box the program sets: shown as enabled, but neither mouse nor keys change it.
+QCheckBox* CPDBView::MakeDisplayCheck(const char* objectName, const char* text) {
+    auto* check = new QCheckBox(QString::fromLatin1(text), this);
+    check->setObjectName(QString::fromLatin1(objectName));
+    check->setAttribute(Qt::WA_TransparentForMouseEvents);
+    check->setFocusPolicy(Qt::NoFocus);
+    return check;
+}
+
+QPushButton* CPDBView::MakeButton(const char* objectName, const char* text) {
+    auto* button = new QPushButton(QString::fromLatin1(text), this);
+    button->setObjectName(QString::fromLatin1(objectName));
+    return button;
 }
 
 void CPDBView::CreateControls() {
-    page = new QWidget;
-    page->setObjectName("form101");
-    QFont font = page->font();
-    font.setPointSize(8);
-    page->setFont(font);
-    const QSize base = DialogBaseUnits(font);
-
-    for (const ControlSpec& control : Template()) {
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-            case ControlSpec::ListBox: widget = new QListWidget(page); break;
-            case ControlSpec::Label: widget = new QLabel(QString::fromLatin1(control.text), page); break;
-            case ControlSpec::Edit: widget = new QLineEdit(page); break;
-            case ControlSpec::Button: widget = new QPushButton(QString::fromLatin1(control.text), page); break;
-            case ControlSpec::CheckBox: widget = new QCheckBox(QString::fromLatin1(control.text), page); break;
-        }
-        widget->setObjectName(QString::fromLatin1(control.objectName));
-        widget->setGeometry(MapDialogRect(QRect(control.left, control.top, control.width, control.height), base));
-        widget->setEnabled(control.enabled);
-        if (control.id != 0) {
-            widget->setProperty("controlId", control.id);
-            controls[control.id] = widget;
-        }
-    }
-    page->setFixedSize(MapDialogRect(QRect(0, 0, kFormWidthDlu, kFormHeightDlu), base).size());
-    setWidget(page);
-    setWidgetResizable(false);
-
-    mapList = qobject_cast<QListWidget*>(Control(1000));
+    mapList = new QListWidget(this);
+    mapList->setObjectName("mapList");
     // Every row is one line of text: the list need not measure each one.
     mapList->setUniformItemSizes(true);
     mapList->setSelectionMode(QAbstractItemView::SingleSelection);
-    name = qobject_cast<QLineEdit*>(Control(1001));
-    topLeftLat = qobject_cast<QLineEdit*>(Control(1030));
-    topLeftLon = qobject_cast<QLineEdit*>(Control(1031));
-    bottomRightLat = qobject_cast<QLineEdit*>(Control(1032));
-    bottomRightLon = qobject_cast<QLineEdit*>(Control(1033));
-    width = qobject_cast<QLineEdit*>(Control(1027));
-    height = qobject_cast<QLineEdit*>(Control(1028));
-    colorDepth = qobject_cast<QLineEdit*>(Control(1029));
-    memory = qobject_cast<QLineEdit*>(Control(1034));
-    colorTable = qobject_cast<QCheckBox*>(Control(1046));
-    compressed = qobject_cast<QCheckBox*>(Control(1045));
-    name->setMaxLength(view::MapListForm::kNameLimit);
+    mapList->setMinimumHeight(LinesOfText(mapList, 4 * 8));
+    mapList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+
+    name = MakeEdit("name", view::MapListForm::kNameLimit);
     // A character the handheld's character set lacks could not be stored.
     name->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x{1}-\\x{FF}]*")), name));
+    topLeftLat = MakeEdit("topLeftLat", view::MapListForm::kCornerLimit);
+    topLeftLon = MakeEdit("topLeftLon", view::MapListForm::kCornerLimit);
+    bottomRightLat = MakeEdit("bottomRightLat", view::MapListForm::kCornerLimit);
+    bottomRightLon = MakeEdit("bottomRightLon", view::MapListForm::kCornerLimit);
     for (QLineEdit* corner : {topLeftLat, topLeftLon, bottomRightLat, bottomRightLon}) {
-        corner->setMaxLength(view::MapListForm::kCornerLimit);
+        corner->setMinimumWidth(EditWidthFor(corner, QStringLiteral("-000.00000")));
+        corner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
+    add = MakeButton("add", "Add");
+    remove = MakeButton("remove", "Remove");
 
+    width = MakeDisplayField("width", QStringLiteral("00000"));
+    height = MakeDisplayField("height", QStringLiteral("00000"));
+    colorDepth = MakeDisplayField("colorDepth", QStringLiteral("8 bits"));
+    colorTable = MakeDisplayCheck("colorTable", "Table");
+    compressed = MakeDisplayCheck("compressed", "Compressed");
+    memory = MakeDisplayField("memory", QStringLiteral("00.0000"));
+    beam = MakeButton("beam", "Beam");
+    exportButton = MakeButton("export", "Export");
+
+    // Left: the list over the selected map's name, its corners, Add and Remove.
+    auto* left = new QGridLayout;
+    left->addWidget(mapList, 0, 0, 1, 2);
+    left->setRowStretch(0, 1);
+    left->addWidget(MakeLabel("nameLabel", "Name", this), 1, 0, 1, 2);
+    left->addWidget(name, 2, 0, 1, 2);
+    auto* topLeftCaption = new QHBoxLayout;
+    topLeftCaption->addWidget(MakeLabel("topLeftLabel", "Top left", this));
+    topLeftCaption->addWidget(MakeLabel("latLabel", "Lat", this));
+    topLeftCaption->addStretch();
+    left->addLayout(topLeftCaption, 3, 0);
+    left->addWidget(MakeLabel("lonLabel", "Lon", this), 3, 1);
+    left->addWidget(topLeftLat, 4, 0);
+    left->addWidget(topLeftLon, 4, 1);
+    left->addWidget(MakeLabel("bottomRightLabel", "Bottom right", this), 5, 0, 1, 2);
+    left->addWidget(bottomRightLat, 6, 0);
+    left->addWidget(bottomRightLon, 6, 1);
+    left->setRowMinimumHeight(7, LinesOfText(this, 6));
+    left->addWidget(add, 8, 0, Qt::AlignHCenter);
+    left->addWidget(remove, 8, 1, Qt::AlignHCenter);
+
+    // Right: what the selected map is, level with the lower half of the list,
+    // and Beam and Export level with Add and Remove.
+    auto* facts = new QGridLayout;
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(width);
+    sizeRow->addWidget(MakeLabel("byLabel", "x", this));
+    sizeRow->addWidget(height);
+    sizeRow->addStretch();
+    facts->addWidget(MakeLabel("sizeLabel", "Size", this), 0, 0);
+    facts->addLayout(sizeRow, 0, 1);
+    auto* colorRow = new QHBoxLayout;
+    colorRow->addWidget(colorDepth);
+    colorRow->addWidget(colorTable);
+    colorRow->addStretch();
+    facts->addWidget(MakeLabel("colorLabel", "Color", this), 1, 0);
+    facts->addLayout(colorRow, 1, 1);
+    facts->addWidget(compressed, 2, 1);
+    auto* memoryRow = new QHBoxLayout;
+    memoryRow->addWidget(memory);
+    memoryRow->addWidget(MakeLabel("kbLabel", "KB", this));
+    memoryRow->addStretch();
+    facts->addWidget(MakeLabel("memoryLabel", "Memory", this), 3, 0);
+    facts->addLayout(memoryRow, 3, 1);
+
+    auto* outputs = new QVBoxLayout;
+    outputs->setSpacing(0);
+    outputs->addWidget(beam);
+    outputs->addWidget(exportButton);
+
+    auto* right = new QVBoxLayout;
+    right->addSpacing(LinesOfText(this, 33));
+    right->addLayout(facts);
+    right->addStretch(1);
+    right->addLayout(outputs);
+    right->setAlignment(outputs, Qt::AlignRight);
+
+    auto* columns = new QHBoxLayout(this);
+    columns->addLayout(left, 1);
+    columns->addSpacing(LinesOfText(this, 8));
+    columns->addLayout(right);
+}
+
+void CPDBView::ConnectControls() {
     // Only the user's own actions reach the handlers: textEdited is not sent when
     // the program sets a text, and the list's signals are blocked while it is filled.
     connect(mapList, &QListWidget::currentRowChanged, this, &CPDBView::OnUserSelchange);
@@ -163,14 +257,10 @@ void CPDBView::CreateControls() {
     connect(topLeftLon, &QLineEdit::textEdited, this, [this] { form.OnChangeTopLeftLon(); });
     connect(bottomRightLat, &QLineEdit::textEdited, this, [this] { form.OnChangeBottomRightLat(); });
     connect(bottomRightLon, &QLineEdit::textEdited, this, [this] { form.OnChangeBottomRightLon(); });
-    connect(qobject_cast<QPushButton*>(Control(1025)), &QPushButton::clicked, this, &CPDBView::OnAdd);
-    connect(qobject_cast<QPushButton*>(Control(1026)), &QPushButton::clicked, this, [this] { form.OnRemove(); });
-    connect(qobject_cast<QPushButton*>(Control(1035)), &QPushButton::clicked, this, &CPDBView::OnBeam);
-    connect(qobject_cast<QPushButton*>(Control(1036)), &QPushButton::clicked, this, &CPDBView::OnExport);
-}
-
-QSize CPDBView::sizeHint() const {
-    return page->size() + QSize(2 * frameWidth(), 2 * frameWidth());
+    connect(add, &QPushButton::clicked, this, &CPDBView::OnAdd);
+    connect(remove, &QPushButton::clicked, this, [this] { form.OnRemove(); });
+    connect(beam, &QPushButton::clicked, this, &CPDBView::OnBeam);
+    connect(exportButton, &QPushButton::clicked, this, &CPDBView::OnExport);
 }
 
 void CPDBView::OnInitialUpdate() {
@@ -252,31 +342,61 @@ void CPDBView::OnAdd() {
     }
 }
 
-void CPDBView::OnBeam() {
-    if (auto index = form.SelectedMap()) {
-        if (auto beamed = view::BeamMap(GetDocument().GetMap(*index), view::kBeamFileName); !beamed) {
-            ui.ShowError(beamed.error());
-        }
+bool CPDBView::MayWrite(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        return true;
     }
+    if (ui.AskToReplace(path)) {
+        return true;
+    }
+    ui.ShowStatus(QStringLiteral("%1 was kept; nothing was written.").arg(QDir::toNativeSeparators(path)));
+    return false;
+}
+
+void CPDBView::OnBeam() {
+    auto index = form.SelectedMap();
+    if (!index) {
+        return;
+    }
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(view::kBeamFileName));
+    if (!MayWrite(path)) {
+        return;
+    }
+    if (auto beamed = view::BeamMap(GetDocument().GetMap(*index), LocalPath(path)); !beamed) {
+        ui.ShowFailure(WriteFailure("written to", path, beamed.error()), WhatToDo(beamed.error().code));
+        return;
+    }
+    ui.ShowStatus(QStringLiteral("The map was written to %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 void CPDBView::OnExport() {
-    if (auto index = form.SelectedMap()) {
-        if (auto exported = view::ExportMap(GetDocument().GetMap(*index), view::kExportFileName); !exported) {
-            ui.ShowError(exported.error());
-        }
+    auto index = form.SelectedMap();
+    if (!index) {
+        return;
     }
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(view::kExportFileName));
+    if (!MayWrite(path)) {
+        return;
+    }
+    auto exported = view::ExportMap(GetDocument().GetMap(*index), LocalPath(path));
+    if (!exported) {
+        ui.ShowFailure(WriteFailure("exported to", path, exported.error()), WhatToDo(exported.error().code));
+        return;
+    }
+    QString told = QStringLiteral("The map was exported to %1").arg(QDir::toNativeSeparators(path));
+    if (exported->noWorldFile.empty()) {
+        told += QStringLiteral(", with its world file, .prj and .aux.xml.");
+    } else {
+        told += QStringLiteral(". ") + AsSentence(exported->noWorldFile);
+    }
+    ui.ShowStatus(told);
 }
 
-QString PromptImportBitmap() {
-    // The dialog has no owner window.
-    QFileDialog dialog(nullptr, QStringLiteral("Import bitmap"));
+QString PromptImportBitmap(QWidget* parent) {
+    QFileDialog dialog(parent, QStringLiteral("Import bitmap"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Pictures (*.bmp *.gif *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)"),
-                           QStringLiteral("BMP (*.bmp)"), QStringLiteral("GIF (*.gif)"),
-                           QStringLiteral("JPEG (*.jpg *.jpeg *.jpe *.jfif)"), QStringLiteral("PNG (*.png)"),
-                           QStringLiteral("TIFF and GeoTIFF (*.tif *.tiff)")});
+    dialog.setNameFilters(PictureNameFilters());
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};

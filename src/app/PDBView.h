@@ -1,39 +1,24 @@
 #pragma once
 
 #include <functional>
-#include <map>
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QWidget>
 
 #include "QtUserInterface.h"
 #include "view/MapListForm.h"
 
-// The map list form (template 101) in Qt widgets: a thin layer that mirrors
-// the form model into its controls and hands the user's own edits and clicks
-// to the model's handlers. The controls keep the layout of the template, in
-// dialog units converted with the form's font; the form scrolls when the
-// window is smaller.
-class CPDBView : public QScrollArea, public view::FormControls {
+// The map list form in Qt widgets: a thin layer that mirrors the form model
+// into its controls and hands the user's own edits and clicks to the model's
+// handlers. The controls are arranged by layouts: the list takes the height
+// the form is given beyond its own.
+class CPDBView : public QWidget, public view::FormControls {
     Q_OBJECT
 
 public:
-    // One control of the template: rectangle in dialog units (left, top, width, height).
-    struct ControlSpec {
-        int id;  // 0 for labels
-        enum Kind { ListBox, Label, Edit, Button, CheckBox } kind;
-        const char* objectName;
-        const char* text;
-        int left, top, width, height;
-        bool enabled;
-    };
-    static const std::vector<ControlSpec>& Template();
-    static constexpr int kFormWidthDlu = 239;
-    static constexpr int kFormHeightDlu = 164;
-
     CPDBView(mapdb::CPDBDoc& doc, QtUserInterface& ui, QWidget* parent = nullptr);
     ~CPDBView() override;
 
@@ -52,14 +37,6 @@ public:
     // file or an empty text. Tests replace it.
     std::function<QString()> promptImport;
 
-    // Dialog units to pixels with the form's font, as dialog templates are laid out.
-    static QSize DialogBaseUnits(const QFont& font);
-    static QRect MapDialogRect(const QRect& dialogUnits, QSize baseUnits);
-    QWidget* Control(int id) const;
-
-    // The whole form and the scroll area's frame, so the window gives it its room first.
-    QSize sizeHint() const override;
-
     void UpdateData(bool saveAndValidate) override;
     void ListChanged() override;
 
@@ -69,12 +46,18 @@ signals:
 
 private:
     void CreateControls();
+    void ConnectControls();
+    QLineEdit* MakeEdit(const char* objectName, int maxLength);
+    QLineEdit* MakeDisplayField(const char* objectName, const QString& widestText);
+    QCheckBox* MakeDisplayCheck(const char* objectName, const char* text);
+    QPushButton* MakeButton(const char* objectName, const char* text);
     void OnUserSelchange(int row);
+    // Whether the file the map is about to be written to may be written: it
+    // does not exist yet, or the user agrees to replace it.
+    bool MayWrite(const QString& path);
 
     view::MapListForm form;
     QtUserInterface& ui;
-    QWidget* page = nullptr;
-    std::map<int, QWidget*> controls;
     QListWidget* mapList = nullptr;
     QLineEdit* width = nullptr;
     QLineEdit* height = nullptr;
@@ -87,7 +70,12 @@ private:
     QLineEdit* bottomRightLon = nullptr;
     QCheckBox* compressed = nullptr;
     QCheckBox* colorTable = nullptr;
+    QPushButton* add = nullptr;
+    QPushButton* remove = nullptr;
+    QPushButton* beam = nullptr;
+    QPushButton* exportButton = nullptr;
 };
 
-// Picks a picture for the Add button in a file dialog titled "Import bitmap".
-QString PromptImportBitmap();
+// Picks a picture for the Add button in a file dialog titled "Import bitmap",
+// centred on `parent`.
+QString PromptImportBitmap(QWidget* parent);

@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -13,12 +16,48 @@ namespace {
 
 constexpr int kStatusMessageMilliseconds = 10000;
 
+// A notice's text begins as a sentence does, whatever part of the program wrote it.
+QString Capitalised(QString text) {
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+    }
+    return text;
+}
+
+QMainWindow* MainWindowOf(QWidget* widget) {
+    return widget ? qobject_cast<QMainWindow*>(widget->window()) : nullptr;
+}
+
 }  // namespace
 
 void QtUserInterface::MessageBox(const std::string& title, const std::string& text) {
     QMessageBox box(QMessageBox::Warning, title.empty() ? QString(kAppTitle) : QString::fromStdString(title),
-                    QString::fromStdString(text), QMessageBox::Ok, parent);
+                    Capitalised(QString::fromStdString(text)), QMessageBox::Ok, parent);
     run(box);
+}
+
+void QtUserInterface::ShowFailure(const QString& text, const QString& whatToDo) {
+    QMessageBox box(QMessageBox::Warning, QString(kAppTitle), Capitalised(text), QMessageBox::Ok, parent);
+    box.setInformativeText(whatToDo);
+    run(box);
+}
+
+bool QtUserInterface::AskToReplace(const QString& path) {
+    const QFileInfo file(path);
+    QMessageBox box(QMessageBox::Question, QString(kAppTitle),
+                    QStringLiteral("%1 already exists in %2.").arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath())),
+                    QMessageBox::Cancel, parent);
+    box.setInformativeText(QStringLiteral("Do you want to replace it?"));
+    QPushButton* replace = box.addButton(QStringLiteral("Replace"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    run(box);
+    return box.clickedButton() == replace;
+}
+
+void QtUserInterface::ShowStatus(const QString& text) {
+    if (QMainWindow* window = MainWindowOf(parent)) {
+        window->statusBar()->showMessage(text, kStatusMessageMilliseconds);
+    }
 }
 
 palm::ConversionOptions QtUserInterface::AskColorDepth(const palm::PictureFacts& picture) {
@@ -34,7 +73,7 @@ palm::CornerTexts QtUserInterface::AskCoordinates(const palm::CornerTexts& propo
 }
 
 void QtUserInterface::Tell(const view::ImportNotice& notice, QStringList& told) {
-    auto* window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr;
+    QMainWindow* window = MainWindowOf(parent);
     QString sentence = QString::fromStdString(notice.text) + '.';
     sentence[0] = sentence[0].toUpper();
     if (notice.kind == view::ImportNotice::Kind::kCornersLookWrong) {

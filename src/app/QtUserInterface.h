@@ -18,9 +18,17 @@
 // Whatever way a dialog is closed, the values it holds then are the answer.
 class QtUserInterface {
 public:
-    // A modal notice with an OK button. An empty title means the application's.
+    // A modal notice with an OK button, centred on the window. An empty title
+    // means the application's.
     void MessageBox(const std::string& title, const std::string& text);
     void ShowError(const platform::Error& error) { MessageBox(error.title, error.message); }
+    // A notice that something failed, with what the user can do about it, if anything.
+    void ShowFailure(const QString& text, const QString& whatToDo);
+    // Asks whether the existing file at `path` may be replaced; only an
+    // explicit "Replace" says yes.
+    bool AskToReplace(const QString& path);
+    // Tells something done in the window's status bar.
+    void ShowStatus(const QString& text);
 
     // "Choose the color depth of the map", showing the record's size at each depth.
     palm::ConversionOptions AskColorDepth(const palm::PictureFacts& picture);

@@ -4,7 +4,6 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <new>
 #include <numeric>
@@ -212,7 +211,7 @@ Result<void> CPDBDoc::OnSaveDocument(const std::string& path) {
         Result<DatabaseFile> file = WriteDatabase(platform::FileNameOfPath(path));
         saved = file ? SaveFile(path, file->Parts()) : file.error();
     } catch (const std::bad_alloc&) {
-        saved = Error{"cannot write " + path + ": " + std::strerror(ENOMEM)};
+        saved = Error{"Cannot save " + platform::FileNameOfPath(path) + ": " + platform::ReasonInWords(ENOMEM), "", ENOMEM};
     }
     if (!saved) {
         std::vector<MapRecord> restored(maps.size());

@@ -149,6 +149,16 @@ void CDocument::RemoveView(CView* view) {
     views.erase(std::remove(views.begin(), views.end(), view), views.end());
 }
 
+void CDocument::SetModifiedFlag(bool isModified) {
+    if (modified == isModified) {
+        return;
+    }
+    modified = isModified;
+    if (modifiedChanged) {
+        modifiedChanged(modified);
+    }
+}
+
 void CDocument::UpdateAllViews(CView* sender) {
     for (CView* view : views) {
         if (view != sender) {
@@ -160,7 +170,7 @@ void CDocument::UpdateAllViews(CView* sender) {
 bool CDocument::OnNewDocument() {
     pathName.clear();
     title = kUntitled;
-    modified = false;
+    SetModifiedFlag(false);
     onDisk.reset();
     return true;
 }
@@ -181,7 +191,7 @@ Result<void> CDocument::OnOpenDocument(const std::string& path) {
         return loaded;
     }
     SetPathName(path);
-    modified = false;
+    SetModifiedFlag(false);
     onDisk = file->Identity();
     return {};
 }
@@ -206,7 +216,7 @@ Result<void> CDocument::SaveFile(const std::string& path, std::span<const ByteSp
         return Error{"Cannot save " + FileNameOfPath(path) + ": " + ReasonInWords(error), "", error};
     }
     SetPathName(path);
-    modified = false;
+    SetModifiedFlag(false);
     onDisk = IdentityOf(target);
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,7 +26,9 @@ public:
     virtual ~CDocument() = default;
 
     bool IsModified() const { return modified; }
-    void SetModifiedFlag(bool isModified = true) { modified = isModified; }
+    void SetModifiedFlag(bool isModified = true);
+    // Called after every change of the modified flag, with its new value.
+    std::function<void(bool modified)> modifiedChanged;
 
     const std::string& GetPathName() const { return pathName; }
     void SetPathName(const std::string& path);

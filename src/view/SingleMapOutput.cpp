@@ -13,14 +13,14 @@ platform::Result<void> BeamMap(const mapdb::MapRecord& map, const std::string& p
     const std::vector<std::uint8_t> record = mapdb::EncodeMapRecord(map);
     auto file = platform::OutputFile::Create(path);
     if (!file) {
-        return platform::Error{"cannot open " + path + ": " + file.error().message};
+        return platform::FileError("Cannot create", path, file.error());
     }
     auto written = file->Write(record);
     if (written) {
         written = file->Finish();
     }
     if (!written) {
-        return platform::Error{"cannot write " + path + ": " + written.error().message};
+        return platform::FileError("Cannot write", path, written.error());
     }
     return {};
 }

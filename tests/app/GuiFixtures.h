@@ -23,6 +23,7 @@ struct SeenDialog {
     QString objectName;
     QString title;
     QStringList texts;  // every label, button and edit text, in creation order
+    QWidget* parent = nullptr;
 };
 
 // An application whose every question is answered by the test: the save
@@ -44,7 +45,7 @@ public:
             return saveAsAnswer;
         };
         app.GetUserInterface().run = [this](QDialog& dialog) {
-            SeenDialog seen{dialog.objectName(), dialog.windowTitle(), {}};
+            SeenDialog seen{dialog.objectName(), dialog.windowTitle(), {}, dialog.parentWidget()};
             for (QWidget* child : dialog.findChildren<QWidget*>()) {
                 if (auto* label = qobject_cast<QLabel*>(child); label && !label->text().isEmpty()) {
                     seen.texts.append(label->text());

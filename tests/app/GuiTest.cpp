@@ -15,7 +15,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStandardPaths>
 #include <QTest>
@@ -27,6 +29,7 @@
 #include "MainFrame.h"
 #include "MapPreview.h"
 #include "PDBView.h"
+#include "PictureFilters.h"
 
 namespace {
 
@@ -36,6 +39,11 @@ QListWidget* MapList(CPDBApp& app) {
 
 QLineEdit* Edit(CPDBApp& app, const char* name) {
     return app.GetMainFrame()->GetActiveView()->findChild<QLineEdit*>(name);
+}
+
+// The caption as the window system shows it: "*" in place of "[*]" while modified.
+QString Caption(CMainFrame* frame) {
+    return frame->windowTitle().replace(QStringLiteral("[*]"), frame->isWindowModified() ? QStringLiteral("*") : QString());
 }
 
 QStringList ListedNames(CPDBApp& app) {
@@ -79,7 +87,7 @@ private slots:
         Harness h;
         QVERIFY(h.Start());
         CMainFrame* frame = h.app.GetMainFrame();
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Navrello Plandrel"));
+        QCOMPARE(Caption(frame), QStringLiteral("Untitled - Navrello Plandrel"));
         QCOMPARE(frame->size(), QSize(580, 450));
         QCOMPARE(MapList(h.app)->count(), 0);
         QCOMPARE(Edit(h.app, "name")->text(), QString());
@@ -105,56 +113,137 @@ private slots:
         QVERIFY(!QFile::exists(Path("Essai.bmp")));
     }
 
-    void formLayoutFollowsTheTemplateInDialogUnits() {
+    // The list takes the form's extra height and the preview the window's extra
+    // width; a smaller window gives nothing less than the controls need.
+    void formGrowsWithTheWindow() {
+        WriteDatabase(Path("Swiss.pdb"), {TestMap("Basel", 240)});
         Harness h;
-        QVERIFY(h.Start());
-        CPDBView* view = h.app.GetMainFrame()->GetActiveView();
-        QWidget* page = view->findChild<QWidget*>("form101");
-        QFontMetrics metrics(page->font());
-        const int cx = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
-        const int cy = metrics.height();
-        auto x = [cx](int du) { return (du * cx + 2) / 4; };
-        auto y = [cy](int du) { return (du * cy + 4) / 8; };
-        QCOMPARE(page->size(), QSize(x(239), y(164)));
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        CMainFrame* frame = h.app.GetMainFrame();
+        CPDBView* view = frame->GetActiveView();
+        QListWidget* list = MapList(h.app);
+        MapPreview* preview = frame->GetPreview();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
 
-        struct Expected {
-            const char* name;
-            const char* text;
-            int l, t, w, h;
-            bool enabled;
+        struct Seen {
+            QSize window, view, list, preview, name;
         };
-        const Expected controls[] = {
-            {"mapList", "", 10, 10, 104, 53, true},        {"nameLabel", "Name", 9, 63, 20, 8, true},
-            {"name", "", 8, 71, 106, 12, true},            {"topLeftLabel", "Top left", 8, 85, 26, 8, true},
-            {"latLabel", "Lat", 37, 85, 11, 8, true},      {"lonLabel", "Lon", 64, 85, 13, 8, true},
-            {"topLeftLat", "", 8, 94, 50, 12, true},       {"topLeftLon", "", 61, 94, 50, 12, true},
-            {"bottomRightLabel", "Bottom right", 8, 108, 40, 8, true},
-            {"bottomRightLat", "", 7, 116, 50, 12, true},  {"bottomRightLon", "", 60, 116, 50, 12, true},
-            {"add", "Add", 17, 136, 30, 14, true},         {"remove", "Remove", 72, 136, 30, 14, true},
-            {"sizeLabel", "Size", 124, 43, 14, 8, true},   {"width", "", 160, 43, 20, 12, false},
-            {"byLabel", "x", 184, 46, 8, 8, true},         {"height", "", 193, 43, 20, 12, false},
-            {"colorLabel", "Color", 124, 62, 17, 8, true}, {"colorDepth", "", 160, 62, 27, 12, false},
-            {"colorTable", "Table", 191, 62, 34, 10, false},
-            {"compressed", "Compressed", 160, 77, 55, 10, false},
-            {"memoryLabel", "Memory", 124, 85, 26, 8, true},
-            {"memory", "", 160, 91, 50, 12, false},        {"kbLabel", "KB", 214, 93, 10, 8, true},
-            {"beam", "Beam", 193, 123, 30, 14, true},      {"export", "Export", 193, 137, 30, 14, true},
+        auto look = [&](QSize size) {
+            frame->resize(size);
+            QApplication::processEvents();
+            return Seen{frame->size(), view->size(), list->size(), preview->size(), Edit(h.app, "name")->size()};
         };
-        QCOMPARE(page->children().size(), qsizetype(std::size(controls)));
-        for (const Expected& c : controls) {
-            QWidget* widget = page->findChild<QWidget*>(c.name);
-            QVERIFY2(widget, c.name);
-            QCOMPARE(widget->geometry(), QRect(x(c.l), y(c.t), x(c.l + c.w) - x(c.l), y(c.t + c.h) - y(c.t)));
-            QCOMPARE(widget->isEnabled(), c.enabled);
-            if (auto* label = qobject_cast<QLabel*>(widget)) {
-                QCOMPARE(label->text(), QString(c.text));
-            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-                QCOMPARE(button->text(), QString(c.text));
-            }
+        const Seen first = look({580, 450});
+        const Seen large = look({900, 700});
+        QCOMPARE(large.view.width(), first.view.width());
+        QCOMPARE(large.list.width(), first.list.width());
+        QCOMPARE(large.list.height() - first.list.height(), 250);
+        QCOMPARE(large.preview.width() - first.preview.width(), 320);
+        QCOMPARE(large.name, first.name);
+        // Room enough shows a whole tile of 256 x 240 at its own size.
+        QVERIFY(large.preview.width() >= 256 + 8 && large.preview.height() >= 240 + 8);
+
+        const Seen small = look({100, 80});
+        QVERIFY(small.window.width() > 100 && small.window.height() > 80);
+        for (QWidget* control : view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(view->rect().contains(control->geometry()), qPrintable(control->objectName()));
+            const int least = control->minimumHeight() > 0 ? control->minimumHeight() : control->minimumSizeHint().height();
+            QVERIFY2(control->height() >= least, qPrintable(control->objectName()));
         }
-        QCOMPARE(Edit(h.app, "name")->maxLength(), 11);
-        QCOMPARE(Edit(h.app, "topLeftLat")->maxLength(), 10);
-        QCOMPARE(Edit(h.app, "bottomRightLon")->maxLength(), 10);
+        QCOMPARE(look({580, 450}).list, first.list);
+    }
+
+    // What the program fills in can be read and copied, not changed, and is not greyed.
+    void displayedFactsAreReadOnlyNotDisabled() {
+        WriteDatabase(Path("Swiss.pdb"), {TestMap("Basel", 10)});
+        Harness h;
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        CMainFrame* frame = h.app.GetMainFrame();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        const QColor normalText = Edit(h.app, "name")->palette().color(QPalette::Active, QPalette::Text);
+        for (const char* name : {"width", "height", "colorDepth", "memory"}) {
+            QLineEdit* field = Edit(h.app, name);
+            QVERIFY2(field->isEnabled() && field->isReadOnly(), name);
+            QCOMPARE(field->palette().color(field->isActiveWindow() ? QPalette::Active : QPalette::Inactive,
+                                            QPalette::Text),
+                     normalText);
+            field->selectAll();
+            QCOMPARE(field->selectedText(), field->text());
+            QTest::keyClicks(field, "7");
+            QCOMPARE(field->text(), field->selectedText());
+        }
+        QCOMPARE(Edit(h.app, "height")->text(), QStringLiteral("10"));
+        for (const char* name : {"colorTable", "compressed"}) {
+            auto* check = frame->findChild<QCheckBox*>(name);
+            QVERIFY2(check->isEnabled(), name);
+            // A click where the box is goes to the window system, as a user's does.
+            QTest::mouseClick(frame->windowHandle(), Qt::LeftButton, {}, check->mapTo(frame, check->rect().center()));
+            QVERIFY2(!check->isChecked(), name);
+        }
+        QVERIFY(!h.app.GetDocument().IsModified());
+    }
+
+    void captionMarksUnsavedChanges() {
+        const QString path = WriteDatabase(Path("Tiny.pdb"), {TestMap("Paris", 10), TestMap("Lyon", 20)});
+        Harness h;
+        QVERIFY(h.Start({path}));
+        CMainFrame* frame = h.app.GetMainFrame();
+        QCOMPARE(Caption(frame), QStringLiteral("Tiny.pdb - Navrello Plandrel"));
+        QTest::keyClicks(Edit(h.app, "name"), "x");
+        QCOMPARE(Caption(frame), QStringLiteral("Tiny.pdb* - Navrello Plandrel"));
+        QVERIFY(h.app.OnFileSave());
+        QCOMPARE(Caption(frame), QStringLiteral("Tiny.pdb - Navrello Plandrel"));
+        frame->findChild<QPushButton*>("remove")->click();
+        QCOMPARE(Caption(frame), QStringLiteral("Tiny.pdb* - Navrello Plandrel"));
+        h.saveAnswer = CPDBApp::SaveAnswer::Discard;
+        h.app.OnFileNew();
+        QCOMPARE(Caption(frame), QStringLiteral("Untitled - Navrello Plandrel"));
+    }
+
+    void windowRemembersItsSizePlaceAndPreviewWidth() {
+        {
+            Harness h;
+            QVERIFY(h.Start());
+            CMainFrame* frame = h.app.GetMainFrame();
+            frame->resize(760, 520);
+            frame->move(40, 30);
+            QApplication::processEvents();
+            auto* panes = frame->findChild<QSplitter*>("panes");
+            const int total = panes->sizes().value(0) + panes->sizes().value(1);
+            panes->setSizes({total - 300, 300});
+            QVERIFY(frame->close());
+        }
+        Harness next;
+        QVERIFY(next.Start());
+        CMainFrame* frame = next.app.GetMainFrame();
+        QApplication::processEvents();
+        QCOMPARE(frame->size(), QSize(760, 520));
+        QCOMPARE(frame->pos(), QPoint(40, 30));
+        QCOMPARE(frame->GetRightPane()->width(), 300);
+    }
+
+    // The first filter takes every picture the import reads, whatever the case of its extension.
+    void addDialogFiltersEveryPictureThenEachFormat() {
+        const QStringList filters = PictureNameFilters();
+        QVERIFY(filters.first().startsWith("All pictures ("));
+        const QString inside = filters.first().section('(', 1).chopped(1);
+        auto matchesAll = [&inside](const QString& name) {
+            for (const QString& pattern : inside.split(' ')) {
+                if (QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(name).hasMatch()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (const char* name : {"a.bmp", "A.BMP", "b.gif", "c.jpg", "C.JPG", "d.Jpeg", "e.jpe", "f.JFIF", "g.png",
+                                 "h.PnG", "i.tif", "j.TIFF"}) {
+            QVERIFY2(matchesAll(name), name);
+        }
+        for (const char* name : {"notes.txt", "Europe.pdb", "bmp"}) {
+            QVERIFY2(!matchesAll(name), name);
+        }
+        QCOMPARE(filters.mid(1, 3), (QStringList{"BMP (*.bmp)", "GIF (*.gif)", "JPEG (*.jpg)"}));
+        QCOMPARE(filters.size(), 6);
     }
 
     void listsMapsByNameAndShowsEachItsOwnMap() {
@@ -166,7 +255,7 @@ private slots:
         WriteDatabase(Path("Swiss.pdb"), {zurich, basel, geneva});
         Harness h;
         QVERIFY(h.Start({Path("Swiss.pdb")}));
-        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Swiss.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Swiss.pdb - Navrello Plandrel"));
         QCOMPARE(ListedNames(h.app), (QStringList{"Basel", "Geneva", "Zurich"}));
         QCOMPARE(MapList(h.app)->currentRow(), 0);
         QCOMPARE(Edit(h.app, "name")->text(), QStringLiteral("Basel"));
@@ -334,6 +423,67 @@ private slots:
         QCOMPARE(h.app.GetDocument().GetMapCount(), 1);
     }
 
+    // Beam and Export name the file they wrote, ask before replacing one, and
+    // tell why they failed, in notices centred on the window.
+    void beamAndExportTellWhatTheyDid() {
+        QDir(scratch.path()).mkpath("out");
+        auto basel = TestMap("Basel", 10);
+        basel.bottomRightLon = 36000000;
+        WriteDatabase(Path("Swiss.pdb"), {basel});
+        Harness h;
+        QVERIFY(h.Start({Path("Swiss.pdb")}));
+        QDir::setCurrent(Path("out"));
+        CMainFrame* frame = h.app.GetMainFrame();
+        QPushButton* beam = frame->findChild<QPushButton*>("beam");
+        QPushButton* exportButton = frame->findChild<QPushButton*>("export");
+        QStatusBar* bar = frame->statusBar();
+
+        beam->click();
+        QCOMPARE(bar->currentMessage(), "The map was written to " + Path("out/Essai.map") + ".");
+        exportButton->click();
+        QCOMPARE(bar->currentMessage(),
+                 "The map was exported to " + Path("out/Essai.bmp") + ", with its world file, .prj and .aux.xml.");
+        for (const char* written : {"Essai.bpw", "Essai.prj", "Essai.bmp.aux.xml"}) {
+            QVERIFY2(QFile::exists(Path("out/") + written), written);
+        }
+        QVERIFY(h.dialogs.empty());
+
+        // A file already there is kept unless the user chooses to replace it.
+        QVERIFY(QFile::resize(Path("out/Essai.map"), 3));
+        beam->click();
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QVERIFY(h.dialogs[0].texts.contains("Essai.map already exists in " + Path("out") + "."));
+        QCOMPARE(h.dialogs[0].parent, frame);
+        QCOMPARE(QFileInfo(Path("out/Essai.map")).size(), qint64(3));
+        QCOMPARE(bar->currentMessage(), Path("out/Essai.map") + " was kept; nothing was written.");
+        h.answer = [](QDialog& dialog) {
+            for (auto* button : dialog.findChildren<QPushButton*>()) {
+                if (button->text() == "Replace") {
+                    button->click();
+                }
+            }
+        };
+        beam->click();
+        QCOMPARE(QFileInfo(Path("out/Essai.map")).size(), qint64(44 + 2 * 10));
+
+        // Corners that make no box give no world file, and the status bar says why.
+        Retype(Edit(h.app, "bottomRightLon"), "0");
+        exportButton->click();
+        QVERIFY(bar->currentMessage().startsWith("The map was exported to " + Path("out/Essai.bmp") +
+                                                 ". No world file was written for "));
+        QVERIFY(!QFile::exists(Path("out/Essai.bpw")));
+
+        // A folder in the way of the file.
+        QVERIFY(QFile::remove(Path("out/Essai.map")));
+        QVERIFY(QDir(Path("out")).mkdir("Essai.map"));
+        h.dialogs.clear();
+        beam->click();
+        QCOMPARE(h.dialogs.size(), std::size_t{2});
+        QCOMPARE(h.dialogs[1].title, QStringLiteral("Navrello Plandrel"));
+        QVERIFY(h.dialogs[1].texts.contains("The map could not be written to Essai.map: it is a folder."));
+        QCOMPARE(h.dialogs[1].parent, frame);
+    }
+
     // A picture of many colours is asked about as 8 bits and the status bar tells
     // of the reduction; a file in the way of its bitmap is kept, and a notice says so.
     void reducedColoursAndKeptFilesAreToldOf() {
@@ -377,7 +527,7 @@ private slots:
             QCOMPARE(radio->isChecked(), i == 0);
             auto* size = dialog.findChild<QLineEdit*>(QStringLiteral("estimate%1").arg(i));
             QCOMPARE(size->text(), QString(sizes[i]));
-            QVERIFY(!size->isEnabled());
+            QVERIFY(size->isReadOnly() && size->isEnabled());
         }
         QCOMPARE(dialog.findChild<QLineEdit*>("sourceDepth")->text(), QStringLiteral("8"));
         QCOMPARE(dialog.findChild<QCheckBox*>("compress")->text(), QStringLiteral("Compress        palmOS 3.3 min."));
@@ -486,12 +636,12 @@ private slots:
         CMainFrame* frame = h.app.GetMainFrame();
 
         frame->OnDropFiles({Path("Europe.pdb")});
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(frame), QStringLiteral("Europe.pdb - Navrello Plandrel"));
         QCOMPARE(ListedNames(h.app), (QStringList{"Paris"}));
 
         // Upper-case letters do not make a database: the file goes to the picture import.
         frame->OnDropFiles({Path("EUROPE.PDB")});
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(frame), QStringLiteral("Europe.pdb - Navrello Plandrel"));
         QCOMPARE(h.dialogs.size(), std::size_t{1});
         QVERIFY(h.dialogs.back().texts.join(' ').contains("EUROPE.PDB"));
 
@@ -500,11 +650,11 @@ private slots:
         const QString inFolder = WriteBitmap(Path("old.pdb.files/map.bmp"), 4, 4);
         frame->OnDropFiles({inFolder});
         QCOMPARE(h.dialogs.at(1).title, QStringLiteral("Wrong file"));
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Navrello Plandrel"));
+        QCOMPARE(Caption(frame), QStringLiteral("Untitled - Navrello Plandrel"));
 
         // Two databases: both are opened in turn and the second stays.
         frame->OnDropFiles({Path("Europe.pdb"), Path("Asia.pdb")});
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Asia.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(frame), QStringLiteral("Asia.pdb - Navrello Plandrel"));
         QCOMPARE(h.app.RecentFiles().mid(0, 2), (QStringList{Path("Asia.pdb"), Path("Europe.pdb")}));
 
         // Three pictures: only the first is imported.
@@ -585,7 +735,7 @@ private slots:
         modify();
         h.saveAnswer = CPDBApp::SaveAnswer::Discard;
         h.app.OnFileOpen();
-        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Europe.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Europe.pdb - Navrello Plandrel"));
         QCOMPARE(h.saveQuestions.size(), 7);
     }
 
@@ -599,7 +749,7 @@ private slots:
         QVERIFY(h.app.OnFileSave());
         QCOMPARE(h.proposedNames, (QStringList{"Untitled"}));
         QVERIFY(QFile::exists(Path("Atlas.pdb")));
-        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Atlas.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Atlas.pdb - Navrello Plandrel"));
         QVERIFY(!doc.IsModified());
 
         QDir(scratch.path()).mkpath("folder.pdb");
@@ -608,7 +758,7 @@ private slots:
         QVERIFY(!h.app.OnFileSaveAs());
         QVERIFY(doc.IsModified());
         QCOMPARE(h.dialogs.size(), std::size_t{1});
-        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Atlas.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Atlas.pdb* - Navrello Plandrel"));
         QCOMPARE(WithDefaultExtension("/a/b.c"), QStringLiteral("/a/b.c"));
     }
 
@@ -641,7 +791,7 @@ private slots:
         h.dialogs.clear();
         QVERIFY(!h.app.OpenDocumentFile(Path("Missing.pdb")));
         QCOMPARE(ListedNames(h.app), (QStringList{"Mine"}));
-        QCOMPARE(h.app.GetMainFrame()->windowTitle(), QStringLiteral("Tiny.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Tiny.pdb - Navrello Plandrel"));
         QCOMPARE(h.dialogs.size(), std::size_t{1});
         QVERIFY(h.dialogs[0].texts.contains("Cannot open Missing.pdb: no such file"));
     }
@@ -678,7 +828,7 @@ private slots:
         next.app.GetMainFrame()->findChild<QAction*>("recentFile2")->trigger();
         QCOMPARE(next.app.RecentFiles(), (QStringList{paths[2], paths[3], paths[1]}));
         next.app.GetMainFrame()->findChild<QAction*>("recentFile3")->trigger();
-        QCOMPARE(next.app.GetMainFrame()->windowTitle(), QStringLiteral("B.pdb - Navrello Plandrel"));
+        QCOMPARE(Caption(next.app.GetMainFrame()), QStringLiteral("B.pdb - Navrello Plandrel"));
     }
 
     void menusToolBarAndStatusBarCarryTheirTexts() {
@@ -733,7 +883,8 @@ private slots:
         QAction* preview = frame->findChild<QAction*>("viewPreview");
         QVERIFY(preview->isChecked());
         preview->trigger();
-        QVERIFY(frame->GetPreviewDock()->isHidden());
+        QVERIFY(frame->GetPreview()->isHidden());
+        QVERIFY(frame->GetRightPane()->isHidden());
     }
 
     void lockPanesFollowTheKeys() {
