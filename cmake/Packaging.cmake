@@ -5,8 +5,9 @@
 #
 # Dependencies: dpkg-shlibdeps finds the libraries the programs link (Qt, libjpeg,
 # libpng, zlib, the C and C++ run-times) and the package depends on their Debian
-# packages, never carrying copies. Qt's window-system plug-ins are loaded at run
-# time, not linked, so the package names them itself.
+# packages, never carrying copies. Qt's window-system plug-ins and its SVG icon
+# engine (the tool bar's images) are loaded at run time, not linked, so the
+# package names them itself.
 #
 # Desktop integration needs no maintainer scripts: the packages that own the
 # caches watch their folders with dpkg file triggers, so installing or removing
@@ -56,6 +57,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 
 include(CPack)

@@ -57,17 +57,17 @@ QAction* CMainFrame::MakeAction(const char* objectName, const QString& text, con
 void CMainFrame::CreateActions() {
     newAct = MakeAction("fileNew", tr("&New..."), "Create a new maps database", "New maps DB");
     newAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    newAct->setIcon(QIcon(ToolBarImage(0)));
+    newAct->setIcon(ToolBarIcon(ToolBarButton::New));
     connect(newAct, &QAction::triggered, &app, &CPDBApp::OnFileNew);
 
     openAct = MakeAction("fileOpen", tr("&Open..."), "Open an existing  maps database", "Open maps DB");
     openAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    openAct->setIcon(QIcon(ToolBarImage(1)));
+    openAct->setIcon(ToolBarIcon(ToolBarButton::Open));
     connect(openAct, &QAction::triggered, &app, &CPDBApp::OnFileOpen);
 
     saveAct = MakeAction("fileSave", tr("&Save"), "Save the active maps database", "Save maps DB");
     saveAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    saveAct->setIcon(QIcon(ToolBarImage(2)));
+    saveAct->setIcon(ToolBarIcon(ToolBarButton::Save));
     connect(saveAct, &QAction::triggered, &app, &CPDBApp::OnFileSave);
 
     saveAsAct = MakeAction("fileSaveAs", tr("Save &As..."), "Save the active maps database with a new name",
@@ -87,7 +87,7 @@ void CMainFrame::CreateActions() {
 
     aboutAct = MakeAction("appAbout", tr("About Plandrel ..."),
                           "Display program information, version number and copyright", "About");
-    aboutAct->setIcon(QIcon(ToolBarImage(3)));
+    aboutAct->setIcon(ToolBarIcon(ToolBarButton::About));
     connect(aboutAct, &QAction::triggered, &app, &CPDBApp::OnAppAbout);
 }
 

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QIcon>
-#include <QPixmap>
 
 // Icon 128, the application's: a folded map with a route and a position marker.
 QIcon ApplicationIcon();
-// Image `index` (0 new, 1 open, 2 save, 3 About) of tool bar 128, 16 x 15 pixels.
-QPixmap ToolBarImage(int index);
+
+// The buttons of tool bar 128, in the order of their images.
+enum class ToolBarButton { New, Open, Save, About };
+
+// The button's image at any size and device pixel ratio, drawn from its SVG;
+// at 16 x 15 device pixels, the tool bar's size on a 1x screen, the pixel image
+// drawn for that grid, which is crisper there than any scaled drawing.
+QIcon ToolBarIcon(ToolBarButton button);
