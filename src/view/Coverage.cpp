@@ -73,6 +73,17 @@ GeoBox Coverage::Extent() const {
     return {extent.west - margin, extent.east + margin, extent.south - margin, extent.north + margin};
 }
 
+const Outline* Coverage::Find(std::size_t mapIndex) const {
+    for (const OutlineGroup& group : groups) {
+        for (const Outline& outline : group.outlines) {
+            if (outline.mapIndex == mapIndex) {
+                return &outline;
+            }
+        }
+    }
+    return nullptr;
+}
+
 std::optional<std::size_t> Coverage::MapAt(double longitude, double latitude, double longitudeTolerance,
                                            double latitudeTolerance) const {
     const Outline* best = nullptr;

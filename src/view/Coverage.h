@@ -61,6 +61,8 @@ public:
     // group, in the order of each group's first map in the document.
     const std::vector<OutlineGroup>& Groups() const { return groups; }
     bool Empty() const { return groups.empty(); }
+    // The outline of the map at this document index; none when there is no such map.
+    const Outline* Find(std::size_t mapIndex) const;
     // All outlines with room around them; the world when there are none.
     GeoBox Extent() const;
     // The map of the smallest outline that reaches the point (within the given

@@ -42,15 +42,15 @@ std::string GridLabel(std::int64_t seconds, bool latitude) {
     const std::int64_t degrees = magnitude / kDegree;
     const std::int64_t minutes = magnitude % kDegree / kMinute;
     const std::int64_t rest = magnitude % kMinute;
-    std::string label = std::to_string(degrees) + "\u00B0";
+    std::string label = std::to_string(degrees).append("\u00B0");
     if (minutes != 0 || rest != 0) {
-        label += " " + std::to_string(minutes) + "'";
+        label.append(" ").append(std::to_string(minutes)).append("'");
     }
     if (rest != 0) {
-        label += " " + std::to_string(rest) + "\"";
+        label.append(" ").append(std::to_string(rest)).append("\"");
     }
     if (seconds != 0) {
-        label += latitude ? (seconds > 0 ? " N" : " S") : (seconds > 0 ? " E" : " W");
+        label.append(latitude ? (seconds > 0 ? " N" : " S") : (seconds > 0 ? " E" : " W"));
     }
     return label;
 }
