@@ -68,11 +68,10 @@ QRectF CoverageView::OnScreen(const view::CoverageViewport& viewport, const view
 }
 
 QString CoverageView::Description(std::size_t mapIndex) const {
-    QString text = QString::fromLatin1(doc.GetMap(mapIndex).GetName());
-    if (const view::Outline* outline = coverage.Find(mapIndex)) {
-        for (const std::string& warning : outline->warnings) {
-            text += QLatin1Char('\n') + QString::fromStdString(warning);
-        }
+    const view::Outline* outline = coverage.Find(mapIndex);
+    QString text = QString::fromLatin1(outline->name);
+    for (const std::string& warning : outline->warnings) {
+        text += QLatin1Char('\n') + QString::fromStdString(warning);
     }
     return text;
 }

@@ -21,6 +21,7 @@ Outline OutlineOf(const mapdb::MapRecord& map, std::size_t index) {
     const double left = Degrees(map.topLeftLon);
     const double right = Degrees(map.bottomRightLon);
     return {index,
+            map.GetName(),
             {std::min(left, right), std::max(left, right), std::min(top, bottom), std::max(top, bottom)},
             CornerWarnings(palm::CornersOf(map))};
 }

@@ -30,6 +30,7 @@ struct GeoBox {
 // Where one map lies, whichever way round its corners are stored.
 struct Outline {
     std::size_t mapIndex = 0;
+    std::string name;
     GeoBox box;
     // What is wrong with its corners (inverted, out of range, never set); empty when nothing is.
     std::vector<std::string> warnings;
