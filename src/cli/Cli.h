@@ -48,6 +48,9 @@ CLI::Validator OneOfCheck(const std::vector<std::string>& accepted);
 // "plandrel: ": what was wrong and what the command accepts.
 std::string UsageMessage(const CLI::App& app, const CLI::ParseError& error);
 
+// Whether a file is at `path`; a CommandError naming it when that cannot be known.
+bool FileExists(const std::string& path);
+
 // Opens the database at `path` into `doc`; throws CommandError when it cannot,
 // naming the file (one that is not a maps database is refused as such).
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);

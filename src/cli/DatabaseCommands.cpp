@@ -29,6 +29,15 @@ CommandError WriteFailure(const std::string& path, const platform::Error& error)
     return CommandError(reason.find(path) != std::string::npos ? reason : "cannot write " + path + ": " + reason);
 }
 
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    if (error) {
+        throw CommandError(path + ": " + error.message());
+    }
+    return exists;
+}
+
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
     if (auto opened = doc.OnOpenDocument(path); !opened) {
         if (opened.error().title == mapdb::kWrongFileTitle) {
@@ -171,7 +180,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     create->add_flag("--force", *force, "replace an existing file");
     create->callback([=] {
         FolderLocks lock({*database}, kChanging);
-        if (!*force && std::filesystem::exists(*database)) {
+        if (!*force && FileExists(*database)) {
             throw CommandError(*database + " already exists (use --force to replace it)");
         }
         mapdb::CPDBDoc doc;

@@ -124,7 +124,7 @@ void RegisterImportCommand(CLI::App& app) {
         const palm::Corners corners = CornerOptions(*add, *args);
         FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
-        const bool existed = std::filesystem::exists(args->database);
+        const bool existed = FileExists(args->database);
         if (existed) {
             OpenDatabase(doc, args->database);
         } else {

@@ -23,8 +23,11 @@ std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector) {
             throw CommandError("no map " + selector + ": # must be followed by an index");
         }
         if (index >= doc.GetMapCount()) {
-            throw CommandError("no map " + selector + ": the database holds " + Counted(doc.GetMapCount(), "map") +
-                               (doc.GetMapCount() == 0 ? "" : ", #0 to #" + std::to_string(doc.GetMapCount() - 1)));
+            const std::size_t count = doc.GetMapCount();
+            throw CommandError("no map " + selector + ": the database holds " +
+                               (count == 0   ? "no maps"
+                                : count == 1 ? "1 map, #0"
+                                             : Counted(count, "map") + ", #0 to #" + std::to_string(count - 1)));
         }
         return index;
     }
