@@ -199,11 +199,12 @@ void RegisterMapCommands(CLI::App& app) {
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         const auto [faults, warnings] = PrintChecks(doc);
+        const std::string warned = warnings != 0 ? Counted(warnings, "warning") : "";
         if (faults != 0) {
-            throw CommandError(Counted(faults, "problem") + (warnings != 0 ? " and " + Counted(warnings, "warning") : "") +
-                               " found in " + args->database);
+            throw CommandError(Counted(faults, "problem") + (warned.empty() ? "" : " and " + warned) + " found in " +
+                               args->database);
         }
-        std::cout << Counted(doc.GetMapCount(), "map") << ", no problems" << (warnings != 0 ? ", " + Counted(warnings, "warning") : "")
+        std::cout << Counted(doc.GetMapCount(), "map") << ", no problems" << (warned.empty() ? "" : ", " + warned)
                   << '\n';
     });
 }

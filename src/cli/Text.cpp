@@ -15,19 +15,27 @@ std::string NameField(const std::string& latin1) {
     for (const char c : latin1) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '\\': escaped += "\\\\"; break;
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        default:
-            // The C0 and C1 controls and DEL: Latin-1's characters that show nothing.
-            if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-                escaped += hex;
-            } else {
-                escaped += c;
-            }
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                // The C0 and C1 controls and DEL: Latin-1's characters that show nothing.
+                if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+                    char hex[5];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+                    escaped += hex;
+                } else {
+                    escaped += c;
+                }
         }
     }
     return platform::Latin1ToUtf8(escaped);

@@ -43,7 +43,8 @@ std::string CommandNames(const CLI::App& app) {
 
 std::string OptionNames(const CLI::App& command) {
     std::vector<std::string> names;
-    for (const CLI::Option* option : command.get_options([](const CLI::Option* o) { return o->nonpositional() && o->get_name() != "--help"; })) {
+    for (const CLI::Option* option :
+         command.get_options([](const CLI::Option* o) { return o->nonpositional() && o->get_name() != "--help"; })) {
         names.push_back(option->get_name());
     }
     return Joined(names, ", ");

@@ -66,34 +66,64 @@ TEST(CliMessages, EveryMessageSaysWhatWasWrongOnOneLine) {
         // Usage errors.
         {{}, 2, false, kPart, "Usage: plandrel [OPTIONS] [SUBCOMMAND]"},
         {{"--help"}, 0, true, kPart, "Subcommands:"},
-        {{"frobnicate"}, 2, false, kWhole,
+        {{"frobnicate"},
+         2,
+         false,
+         kWhole,
          "plandrel: frobnicate is not a command; the commands are new, save, list, add, remove, rename, set-corner, "
          "beam, export, check, convert\n"},
         {{"add", db, valley, "--depth", "4x"}, 2, false, kWhole, "plandrel: --depth: 4x is not one of 1, 2, 4, 8\n"},
         {{"add", db, valley, "--depth"}, 2, false, kWhole, "plandrel: --depth needs a value (1|2|4|8)\n"},
-        {{"add", db, valley, "--frob"}, 2, false, kStart,
+        {{"add", db, valley, "--frob"},
+         2,
+         false,
+         kStart,
          "plandrel: --frob is not an option of add; its options are --depth, --compress,"},
         {{"add", db, valley, "--dither=maybe"}, 2, false, kWhole, "plandrel: --dither takes no value\n"},
         {{"add", db}, 2, false, kWhole, "plandrel: PICTURE is missing; usage: plandrel add [OPTIONS] DB PICTURE...\n"},
-        {{"add", db, folder / "Gone.bmp"}, 2, false, kWhole, "plandrel: PICTURE: " + folder / "Gone.bmp" + " does not exist\n"},
-        {{"list", db, "extra"}, 2, false, kWhole, "plandrel: unexpected argument extra; usage: plandrel list [OPTIONS] DB\n"},
-        {{"list", "--json", "--geojson", db}, 2, false, kWhole,
+        {{"add", db, folder / "Gone.bmp"},
+         2,
+         false,
+         kWhole,
+         "plandrel: PICTURE: " + folder / "Gone.bmp" + " does not exist\n"},
+        {{"list", db, "extra"},
+         2,
+         false,
+         kWhole,
+         "plandrel: unexpected argument extra; usage: plandrel list [OPTIONS] DB\n"},
+        {{"list", "--json", "--geojson", db},
+         2,
+         false,
+         kWhole,
          "plandrel: --json and --geojson cannot be given together; give one of them\n"},
         {{"list", missing}, 2, false, kWhole, "plandrel: DB: " + missing + " does not exist\n"},
         {{"check", folder.path.string()}, 2, false, kPart, " is a folder, not a file\n"},
-        {{"set-corner", db, "#0", "top-left", "1"}, 2, false, kWhole,
+        {{"set-corner", db, "#0", "top-left", "1"},
+         2,
+         false,
+         kWhole,
          "plandrel: CORNER: top-left is not one of top-left-lat, top-left-lon, bottom-right-lat, bottom-right-lon\n"},
-        {{"add", db, valley, "--top-left", "46,5,6,5"}, 2, false, kStart,
+        {{"add", db, valley, "--top-left", "46,5,6,5"},
+         2,
+         false,
+         kStart,
          "plandrel: --top-left: \"46,5,6,5\" has 4 values; LAT,LON is two values"},
         // A file that is not a database: one sentence that names it.
         {{"list", fake}, 1, false, kWhole, "plandrel: " + fake + notADatabase},
         {{"add", fake, valley}, 1, false, kWhole, "plandrel: " + fake + notADatabase},
         // A failed add: what became of the database.
-        {{"add", fresh, valley, broken, corners[0], corners[1], corners[2], corners[3]}, 1, false, kPart, "; no picture was added and " + fresh + " was not created\n"},
+        {{"add", fresh, valley, broken, corners[0], corners[1], corners[2], corners[3]},
+         1,
+         false,
+         kPart,
+         "; no picture was added and " + fresh + " was not created\n"},
         {{"add", db, broken}, 1, false, kPart, "; no picture was added, " + db + " is unchanged\n"},
         // A save that fails: no line for a map that was not stored.
-        {{"add", folder / "no-such-folder/New.pdb", valley, corners[0], corners[1], corners[2], corners[3]}, 1, true,
-         kWhole, ""},
+        {{"add", folder / "no-such-folder/New.pdb", valley, corners[0], corners[1], corners[2], corners[3]},
+         1,
+         true,
+         kWhole,
+         ""},
         // Counts.
         {{"remove", db, "#5"}, 1, false, kWhole, "plandrel: no map #5: the database holds 1 map, #0\n"},
         {{"check", db}, 0, true, kWhole, "1 map, no problems\n"},
@@ -102,9 +132,15 @@ TEST(CliMessages, EveryMessageSaysWhatWasWrongOnOneLine) {
         {{"check", odd}, 0, true, kWhole, "1 map, no problems\n"},
         {{"list", "--json", odd}, 0, true, kPart, R"("name": "a\tb\nc\\d\u0001)"},
         // Every failure of convert says why.
-        {{"convert", folder / "Gone.bmp", folder / "out.bmp"}, 1, false, kWhole,
+        {{"convert", folder / "Gone.bmp", folder / "out.bmp"},
+         1,
+         false,
+         kWhole,
          "plandrel: " + folder / "Gone.bmp" + ": cannot read the picture: no such file\n"},
-        {{"convert", valley, folder / "out.tif"}, 1, false, kWhole,
+        {{"convert", valley, folder / "out.tif"},
+         1,
+         false,
+         kWhole,
          "plandrel: " + folder / "out.tif" + ": unknown picture type (use .bmp, .gif, .jpg or .png)\n"},
         {{"convert", valley, folder / "no-such-folder/out.bmp"}, 1, false, kPart, folder / "no-such-folder/out.bmp"},
     };
@@ -119,9 +155,15 @@ TEST(CliMessages, EveryMessageSaysWhatWasWrongOnOneLine) {
         EXPECT_EQ(run.status, c.status) << run.err;
         const std::string& text = c.onStdout ? run.out : run.err;
         switch (c.match) {
-        case kWhole: EXPECT_EQ(text, c.text); break;
-        case kPart: EXPECT_NE(text.find(c.text), std::string::npos) << text; break;
-        case kStart: EXPECT_EQ(text.rfind(c.text, 0), 0u) << text; break;
+            case kWhole:
+                EXPECT_EQ(text, c.text);
+                break;
+            case kPart:
+                EXPECT_NE(text.find(c.text), std::string::npos) << text;
+                break;
+            case kStart:
+                EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+                break;
         }
         if (c.status != 0 && !c.args.empty()) {
             // One line, the tool's name first.
