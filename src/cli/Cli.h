@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -19,8 +20,8 @@ public:
     explicit CommandError(const platform::Error& error);
 };
 
-// Prints an error as the tool tells one: "plandrel: TITLE: MESSAGE" on one line.
-void Tell(const platform::Error& error);
+// The failure to write the file `path`, on one line that names the file once.
+CommandError WriteFailure(const std::string& path, const platform::Error& error);
 
 // A command that changes a database holds its folder's exclusive lock from
 // before it opens the database until it has saved it; one that only reads it
@@ -29,7 +30,29 @@ using platform::FolderLocks;
 constexpr FolderLocks::Mode kChanging = FolderLocks::Mode::kExclusive;
 constexpr FolderLocks::Mode kReading = FolderLocks::Mode::kShared;
 
-// Opens the database at `path` into `doc`; throws CommandError when it cannot.
+// "1 map", "2 maps": a count and its noun, made plural by an "s" when the count is not 1.
+std::string Counted(std::size_t count, const std::string& noun);
+
+// A map's name (in Latin-1, as stored) as a field of the tab-separated lines
+// of `list`, `add` and `check`: in UTF-8, the backslash and every control
+// character escaped (\\, \t, \n, \r, \xHH) so that a name never breaks the
+// columns or the lines.
+std::string NameField(const std::string& latin1);
+
+// Validators whose refusals say what was given and what is accepted; CLI11
+// puts the argument's name before them ("DB: x.pdb does not exist").
+CLI::Validator ExistingFileCheck();
+CLI::Validator OneOfCheck(const std::vector<std::string>& accepted);
+
+// A usage error of the command line `app` has parsed, in one line after
+// "plandrel: ": what was wrong and what the command accepts.
+std::string UsageMessage(const CLI::App& app, const CLI::ParseError& error);
+
+// Whether a file is at `path`; a CommandError naming it when that cannot be known.
+bool FileExists(const std::string& path);
+
+// Opens the database at `path` into `doc`; throws CommandError when it cannot,
+// naming the file (one that is not a maps database is refused as such).
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 // Saves `doc` to `path` atomically; throws CommandError when it cannot.
 void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path);

@@ -24,12 +24,25 @@ std::string OneLine(const platform::Error& error) {
 
 CommandError::CommandError(const platform::Error& error) : std::runtime_error(OneLine(error)) {}
 
-void Tell(const platform::Error& error) {
-    std::cerr << "plandrel: " << OneLine(error) << '\n';
+CommandError WriteFailure(const std::string& path, const platform::Error& error) {
+    const std::string reason = OneLine(error);
+    return CommandError(reason.find(path) != std::string::npos ? reason : "cannot write " + path + ": " + reason);
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    if (error) {
+        throw CommandError(path + ": " + error.message());
+    }
+    return exists;
 }
 
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
     if (auto opened = doc.OnOpenDocument(path); !opened) {
+        if (opened.error().title == mapdb::kWrongFileTitle) {
+            throw CommandError(path + " is not a Navrello maps database (a Palm database of type maps, creator Qmvt)");
+        }
         throw CommandError(opened.error());
     }
 }
@@ -145,7 +158,7 @@ std::string FlagsText(const mapdb::MapRecord& map) {
 void PrintText(const mapdb::CPDBDoc& doc) {
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
         const mapdb::MapRecord& map = doc.GetMap(i);
-        std::cout << i << '\t' << platform::Latin1ToUtf8(map.GetName()) << '\t' << map.width << 'x' << map.height
+        std::cout << i << '\t' << NameField(map.GetName()) << '\t' << map.width << 'x' << map.height
                   << '\t' << view::DepthText(map.pixelSize) << '\t' << FlagsText(map) << '\t'
                   << view::FormatFloat(view::MemoryKB(map)) << '\t' << view::FormatDegrees(map.topLeftLat) << '\t'
                   << view::FormatDegrees(map.topLeftLon) << '\t' << view::FormatDegrees(map.bottomRightLat) << '\t'
@@ -167,7 +180,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     create->add_flag("--force", *force, "replace an existing file");
     create->callback([=] {
         FolderLocks lock({*database}, kChanging);
-        if (!*force && std::filesystem::exists(*database)) {
+        if (!*force && FileExists(*database)) {
             throw CommandError(*database + " already exists (use --force to replace it)");
         }
         mapdb::CPDBDoc doc;
@@ -176,7 +189,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     });
 
     CLI::App* save = app.add_subcommand("save", "Open a database and save it again, or under another name");
-    save->add_option("DB", *database, "the database to open")->required()->check(CLI::ExistingFile);
+    save->add_option("DB", *database, "the database to open")->required()->check(ExistingFileCheck());
     save->add_option("OTHER", *other, "save under this name instead");
     save->callback([=] {
         FolderLocks lock({*database, other->empty() ? *database : *other}, kChanging);
@@ -186,7 +199,7 @@ void RegisterDatabaseCommands(CLI::App& app) {
     });
 
     CLI::App* list = app.add_subcommand("list", "List the maps of a database in stored order");
-    list->add_option("DB", *database, "the database to read")->required()->check(CLI::ExistingFile);
+    list->add_option("DB", *database, "the database to read")->required()->check(ExistingFileCheck());
     CLI::Option* jsonFlag = list->add_flag("--json", *json, "print the header and every map as JSON");
     list->add_flag("--geojson", *geojson, "print the maps' outlines as a GeoJSON FeatureCollection")->excludes(jsonFlag);
     list->callback([=] {

@@ -31,7 +31,7 @@ void Convert(const std::string& in, const std::string& out) {
     if (outType == image::IMAGE_GIF && picture.GetBitCount() > 8) {
         auto reduced = image::ReduceColors(*picture.GetImpl(), false);
         if (!reduced) {
-            throw CommandError(in + ": " + reduced.error().message);
+            throw CommandError("cannot write " + out + ": " + reduced.error().message);
         }
         if (reduced->Lossy()) {
             std::cerr << "plandrel: " << in << ": reduced " << view::WithThousands(reduced->before) << " colours to "
@@ -39,8 +39,7 @@ void Convert(const std::string& in, const std::string& out) {
         }
     }
     if (auto saved = picture.Save(out); !saved) {
-        Tell(saved.error());
-        throw CommandError(out + ": cannot write the picture");
+        throw WriteFailure(out, saved.error());
     }
 }
 

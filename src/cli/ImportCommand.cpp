@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -78,10 +77,23 @@ view::ImportAnswers OptionAnswers(const AddArguments& args, const palm::Corners&
 }
 
 void PrintAdded(const view::ImportedMap& map) {
-    std::cout << platform::Latin1ToUtf8(map.name) << '\t' << map.width << 'x' << map.height << '\t'
+    std::cout << NameField(map.name) << '\t' << map.width << 'x' << map.height << '\t'
               << view::DepthText(map.pixelSize) << '\t'
               << view::FormatFloat(static_cast<float>(map.recordSize * (1.0 / 1024))) << '\t'
               << map.category << '\n';
+}
+
+// Why a picture was not added and what became of the database: nothing of
+// the command is saved, so an existing database is unchanged and a new one
+// is not made.
+std::string NotAdded(const platform::Error& error, const std::string& database, bool existed) {
+    std::string reason = error.title.empty() ? error.message : error.title + ": " + error.message;
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    if (!reason.empty() && reason.back() == '.') {
+        reason.pop_back();
+    }
+    return reason + "; no picture was added" +
+           (existed ? ", " + database + " is unchanged" : " and " + database + " was not created");
 }
 
 }  // namespace
@@ -90,41 +102,53 @@ void RegisterImportCommand(CLI::App& app) {
     auto args = std::make_shared<AddArguments>();
     CLI::App* add = app.add_subcommand("add", "Import pictures as maps, creating the database when it does not exist");
     add->add_option("DB", args->database, "the database")->required();
-    add->add_option("PICTURE", args->pictures, "BMP, GIF, JPEG or PNG pictures")->required()->check(CLI::ExistingFile);
-    add->add_option("--depth", args->depth, "bits per pixel of the maps (default 1)")->check(CLI::IsMember({1, 2, 4, 8}));
+    add->add_option("PICTURE", args->pictures, "BMP, GIF, JPEG, PNG or TIFF pictures")
+        ->required()
+        ->check(ExistingFileCheck());
+    add->add_option("--depth", args->depth, "bits per pixel of the maps (default 1)")
+        ->type_name("1|2|4|8")
+        ->check(OneOfCheck({"1", "2", "4", "8"}))
+        ->take_last();
     add->add_flag("--compress", args->compress, "scan-line compress the maps");
     add->add_flag("--color-table", args->colorTable, "keep the pictures' colours in a colour table");
     add->add_flag("--dither", args->dither,
                   "diffuse the error where colours are lost: grey levels, the system palette, true colour");
-    add->add_option("--top-left", args->topLeft, "top-left corner LAT,LON, e.g. \"N 45 30,W 73 15\"");
-    add->add_option("--bottom-right", args->bottomRight, "bottom-right corner LAT,LON");
+    add->add_option("--top-left", args->topLeft, "top-left corner LAT,LON, e.g. \"N 45 30,W 73 15\"")
+        ->type_name("LAT,LON")
+        ->take_last();
+    add->add_option("--bottom-right", args->bottomRight, "bottom-right corner LAT,LON")
+        ->type_name("LAT,LON")
+        ->take_last();
     add->callback([args, add] {
         const palm::Corners corners = CornerOptions(*add, *args);
         FolderLocks lock({args->database}, kChanging);
         mapdb::CPDBDoc doc;
-        if (std::filesystem::exists(args->database)) {
+        const bool existed = FileExists(args->database);
+        if (existed) {
             OpenDatabase(doc, args->database);
         } else {
             doc.OnNewDocument();
         }
         const bool cornersGiven = add->count("--top-left") != 0 || add->count("--bottom-right") != 0;
+        std::vector<view::ImportedMap> addedMaps;
         for (const auto& picture : args->pictures) {
             bool askedForCorners = false;
             auto added = view::ImportPicture(doc, nullptr, picture, view::Handover::kDropped,
                                              OptionAnswers(*args, corners, picture, askedForCorners));
             if (!added) {
-                Tell(added.error());
-                throw CommandError(picture + " was not added; " + args->database + " is unchanged");
+                throw CommandError(NotAdded(added.error(), args->database, existed));
             }
             if (cornersGiven && !askedForCorners) {
                 std::cerr << "plandrel: " << picture
                           << ": the corners were found beside or in the picture; --top-left and --bottom-right ignored\n";
             }
-            for (const auto& map : *added) {
-                PrintAdded(map);
-            }
+            addedMaps.insert(addedMaps.end(), added->begin(), added->end());
         }
         SaveDatabase(doc, args->database);
+        // Only now are the maps stored: a save that fails prints none.
+        for (const auto& map : addedMaps) {
+            PrintAdded(map);
+        }
     });
 }
 

@@ -23,8 +23,11 @@ std::size_t FindMap(const mapdb::CPDBDoc& doc, const std::string& selector) {
             throw CommandError("no map " + selector + ": # must be followed by an index");
         }
         if (index >= doc.GetMapCount()) {
-            throw CommandError("no map " + selector + ": the database holds " + std::to_string(doc.GetMapCount()) +
-                               " maps");
+            const std::size_t count = doc.GetMapCount();
+            throw CommandError("no map " + selector + ": the database holds " +
+                               (count == 0   ? "no maps"
+                                : count == 1 ? "1 map, #0"
+                                             : Counted(count, "map") + ", #0 to #" + std::to_string(count - 1)));
         }
         return index;
     }
@@ -66,7 +69,7 @@ struct MapArguments {
 
 CLI::App* MapCommand(CLI::App& app, const char* name, const char* description, MapArguments& args) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("DB", args.database, "the database")->required()->check(CLI::ExistingFile);
+    command->add_option("DB", args.database, "the database")->required()->check(ExistingFileCheck());
     command->add_option("MAP", args.map, "a map's name, or #N for the map at index N")->required();
     return command;
 }
@@ -94,7 +97,7 @@ std::pair<std::size_t, std::size_t> PrintChecks(const mapdb::CPDBDoc& doc) {
     std::size_t warnings = 0;
     for (std::size_t i = 0; i < doc.GetMapCount(); ++i) {
         const mapdb::MapRecord& map = doc.GetMap(i);
-        const std::string head = '#' + std::to_string(i) + '\t' + platform::Latin1ToUtf8(map.GetName()) + '\t';
+        const std::string head = '#' + std::to_string(i) + '\t' + NameField(map.GetName()) + '\t';
         for (const auto& problem : view::RecordProblems(map)) {
             std::cout << head << problem << '\n';
             ++faults;
@@ -105,10 +108,6 @@ std::pair<std::size_t, std::size_t> PrintChecks(const mapdb::CPDBDoc& doc) {
         }
     }
     return {faults, warnings};
-}
-
-std::string Counted(std::size_t count, const std::string& noun) {
-    return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -143,7 +142,7 @@ void RegisterMapCommands(CLI::App& app) {
     CLI::App* corner = MapCommand(app, "set-corner", "Set one corner coordinate of a map, in degrees", *args);
     corner->add_option("CORNER", args->corner, "which value")
         ->required()
-        ->check(CLI::IsMember({"top-left-lat", "top-left-lon", "bottom-right-lat", "bottom-right-lon"}));
+        ->check(OneOfCheck({"top-left-lat", "top-left-lon", "bottom-right-lat", "bottom-right-lon"}));
     corner->add_option("DEGREES", args->value,
                        "degrees as --top-left takes them, e.g. -122.5, \"N 45 30\" or \"37 37.133 W\"")
         ->required();
@@ -173,8 +172,7 @@ void RegisterMapCommands(CLI::App& app) {
         OpenDatabase(doc, args->database);
         std::string out = args->out.empty() ? view::kBeamFileName : args->out;
         if (auto beamed = view::BeamMap(doc.GetMap(FindMap(doc, args->map)), out); !beamed) {
-            Tell(beamed.error());
-            throw CommandError("cannot write " + out);
+            throw WriteFailure(out, beamed.error());
         }
     });
 
@@ -187,8 +185,7 @@ void RegisterMapCommands(CLI::App& app) {
         std::string out = args->out.empty() ? view::kExportFileName : args->out;
         auto exported = view::ExportMap(doc.GetMap(FindMap(doc, args->map)), out);
         if (!exported) {
-            Tell(exported.error());
-            throw CommandError("cannot write " + out);
+            throw WriteFailure(out, exported.error());
         }
         if (!exported->noWorldFile.empty()) {
             std::cerr << "plandrel: " << exported->noWorldFile << '\n';
@@ -196,17 +193,18 @@ void RegisterMapCommands(CLI::App& app) {
     });
 
     CLI::App* check = app.add_subcommand("check", "Report every map that breaks the rules of the format");
-    check->add_option("DB", args->database, "the database")->required()->check(CLI::ExistingFile);
+    check->add_option("DB", args->database, "the database")->required()->check(ExistingFileCheck());
     check->callback([args] {
         FolderLocks lock({args->database}, kReading);
         mapdb::CPDBDoc doc;
         OpenDatabase(doc, args->database);
         const auto [faults, warnings] = PrintChecks(doc);
+        const std::string warned = warnings != 0 ? Counted(warnings, "warning") : "";
         if (faults != 0) {
-            throw CommandError(Counted(faults, "problem") + (warnings != 0 ? " and " + Counted(warnings, "warning") : "") +
-                               " found in " + args->database);
+            throw CommandError(Counted(faults, "problem") + (warned.empty() ? "" : " and " + warned) + " found in " +
+                               args->database);
         }
-        std::cout << doc.GetMapCount() << " maps, no problems" << (warnings != 0 ? ", " + Counted(warnings, "warning") : "")
+        std::cout << Counted(doc.GetMapCount(), "map") << ", no problems" << (warned.empty() ? "" : ", " + warned)
                   << '\n';
     });
 }

@@ -15,7 +15,6 @@ namespace mapdb {
 
 namespace {
 
-constexpr const char* kWrongFileTitle = "Wrong file";
 constexpr const char* kWrongFileText = "This is not a valid\nNavrello maps DataBase.";
 
 std::uint32_t SystemClock() {

@@ -18,6 +18,9 @@ using platform::Result;
 
 constexpr std::size_t kMaxMaps = 65535;
 
+// The title of the error that refuses a file which is not a maps database.
+constexpr const char* kWrongFileTitle = "Wrong file";
+
 enum class Corner { TopLeftLat, TopLeftLon, BottomRightLat, BottomRightLon };
 
 // The bytes of a database file as the pieces that make it, in order. Only the

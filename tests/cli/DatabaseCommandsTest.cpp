@@ -89,16 +89,3 @@ TEST(CliDatabase, SaveRewritesOrSavesAsAnotherName) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(copy.data())), "Copy");
     EXPECT_EQ(RunCli({"save", path}, folder).status, 0);
 }
-
-TEST(CliDatabase, ErrorsAndUsage) {
-    TempFolder folder;
-    testing_support::WriteFileBytes(folder / "fake.pdb", {'n', 'o', 't', ' ', 'a', ' ', 'd', 'b'});
-    auto refused = RunCli({"list", folder / "fake.pdb"}, folder);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "plandrel: Wrong file: This is not a valid Navrello maps DataBase.\n");
-
-    EXPECT_EQ(RunCli({"list", folder / "missing.pdb"}, folder).status, 2);
-    EXPECT_EQ(RunCli({"frobnicate"}, folder).status, 2);
-    EXPECT_EQ(RunCli({}, folder).status, 2);
-    EXPECT_EQ(RunCli({"--help"}, folder).status, 0);
-}
