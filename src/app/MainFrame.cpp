@@ -13,6 +13,7 @@
 
 #include "AppSettings.h"
 #include "AppTexts.h"
+#include "CoverageView.h"
 #include "MapPreview.h"
 #include "PDBApp.h"
 #include "PDBView.h"
@@ -162,29 +163,42 @@ void CMainFrame::CreatePanes(QtUserInterface& ui) {
     rightPane->setObjectName("rightPane");
     rightPane->setChildrenCollapsible(false);
     preview = new MapPreview(rightPane);
+    coverage = new CoverageView(doc, rightPane);
+    coverage->setObjectName("coverage");
+    AddBesidePreview(coverage);
     panes->addWidget(view);
     panes->addWidget(rightPane);
     panes->setStretchFactor(0, 0);
     panes->setStretchFactor(1, 1);
     setCentralWidget(panes);
 
-    auto* previewAct = new QAction(tr("&Preview"), this);
-    previewAct->setObjectName("viewPreview");
-    previewAct->setCheckable(true);
-    previewAct->setChecked(true);
-    previewAct->setStatusTip(tr("Show or hide the preview of the selected map"));
-    previewAct->setToolTip(tr("Toggle Preview"));
-    connect(previewAct, &QAction::toggled, this, [this](bool shown) {
-        preview->setVisible(shown);
-        // An empty pane would keep the width the form could have.
-        bool anyShown = false;
-        for (int i = 0; i < rightPane->count(); ++i) {
-            anyShown = anyShown || !rightPane->widget(i)->isHidden();
-        }
-        rightPane->setVisible(anyShown);
-    });
-    menuBar()->findChild<QMenu*>("viewMenu")->addAction(previewAct);
+    // Each pane on the right has its toggle in the View menu; an empty right
+    // side would keep the width the form could have.
+    auto addToggle = [this](QWidget* pane, const QString& text, const char* objectName, const QString& tip,
+                            const QString& toolTip) {
+        auto* act = new QAction(text, this);
+        act->setObjectName(objectName);
+        act->setCheckable(true);
+        act->setChecked(true);
+        act->setStatusTip(tip);
+        act->setToolTip(toolTip);
+        connect(act, &QAction::toggled, this, [this, pane](bool shown) {
+            pane->setVisible(shown);
+            bool anyShown = false;
+            for (int i = 0; i < rightPane->count(); ++i) {
+                anyShown = anyShown || !rightPane->widget(i)->isHidden();
+            }
+            rightPane->setVisible(anyShown);
+        });
+        menuBar()->findChild<QMenu*>("viewMenu")->addAction(act);
+    };
+    addToggle(preview, tr("&Preview"), "viewPreview", tr("Show or hide the preview of the selected map"),
+              tr("Toggle Preview"));
+    addToggle(coverage, tr("&Coverage"), "viewCoverage", tr("Show or hide the outlines of all maps"),
+              tr("Toggle Coverage"));
     connect(view, &CPDBView::mapShown, this, &CMainFrame::ShowSelectedMap);
+    connect(view, &CPDBView::cornersEdited, coverage, &CoverageView::Refresh);
+    connect(coverage, &CoverageView::mapClicked, this, [this](std::size_t index) { view->Form().SelectMap(index); });
     ShowSelectedMap();
 }
 
@@ -219,6 +233,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::ShowSelectedMap() {
     auto index = view->Form().SelectedMap();
     preview->ShowMap(index ? &doc.GetMap(*index) : nullptr);
+    coverage->Refresh();
+    coverage->SetSelectedMap(index);
 }
 
 void CMainFrame::OnUpdateFrameTitle() {

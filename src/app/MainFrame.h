@@ -13,6 +13,7 @@
 #include "mapdb/PDBDoc.h"
 
 class CPDBApp;
+class CoverageView;
 class CPDBView;
 class MapPreview;
 class QtUserInterface;
@@ -75,6 +76,7 @@ private:
     MapPreview* preview = nullptr;
     QSplitter* panes = nullptr;
     QSplitter* rightPane = nullptr;
+    CoverageView* coverage = nullptr;
     // The preview's width to restore once the window has its size; 0: as the layout gives it.
     int rememberedPreviewWidth = 0;
     QToolBar* toolBar = nullptr;

@@ -253,10 +253,22 @@ void CPDBView::ConnectControls() {
     // the program sets a text, and the list's signals are blocked while it is filled.
     connect(mapList, &QListWidget::currentRowChanged, this, &CPDBView::OnUserSelchange);
     connect(name, &QLineEdit::textEdited, this, [this] { form.OnChangeName(); });
-    connect(topLeftLat, &QLineEdit::textEdited, this, [this] { form.OnChangeTopLeftLat(); });
-    connect(topLeftLon, &QLineEdit::textEdited, this, [this] { form.OnChangeTopLeftLon(); });
-    connect(bottomRightLat, &QLineEdit::textEdited, this, [this] { form.OnChangeBottomRightLat(); });
-    connect(bottomRightLon, &QLineEdit::textEdited, this, [this] { form.OnChangeBottomRightLon(); });
+    connect(topLeftLat, &QLineEdit::textEdited, this, [this] {
+        form.OnChangeTopLeftLat();
+        emit cornersEdited();
+    });
+    connect(topLeftLon, &QLineEdit::textEdited, this, [this] {
+        form.OnChangeTopLeftLon();
+        emit cornersEdited();
+    });
+    connect(bottomRightLat, &QLineEdit::textEdited, this, [this] {
+        form.OnChangeBottomRightLat();
+        emit cornersEdited();
+    });
+    connect(bottomRightLon, &QLineEdit::textEdited, this, [this] {
+        form.OnChangeBottomRightLon();
+        emit cornersEdited();
+    });
     connect(add, &QPushButton::clicked, this, &CPDBView::OnAdd);
     connect(remove, &QPushButton::clicked, this, [this] { form.OnRemove(); });
     connect(beam, &QPushButton::clicked, this, &CPDBView::OnBeam);

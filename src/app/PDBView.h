@@ -43,6 +43,8 @@ public:
 signals:
     // The selected map or its picture may have changed.
     void mapShown();
+    // A corner of the selected map was typed in.
+    void cornersEdited();
 
 private:
     void CreateControls();

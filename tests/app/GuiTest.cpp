@@ -25,10 +25,12 @@
 
 #include "AboutDlg.h"
 #include "CoreDialogs.h"
+#include "CoverageView.h"
 #include "GuiFixtures.h"
 #include "MainFrame.h"
 #include "MapPreview.h"
 #include "PDBView.h"
+#include "mapdb/Coordinates.h"
 #include "PictureFilters.h"
 
 namespace {
@@ -181,6 +183,42 @@ private slots:
             QVERIFY2(!check->isChecked(), name);
         }
         QVERIFY(!h.app.GetDocument().IsModified());
+    }
+
+    // The coverage view and the form show one selection: a click on an outline
+    // selects that map in the list, a choice in the list highlights its outline,
+    // and a corner typed in moves the outline at once.
+    void coverageViewSharesTheFormsSelection() {
+        auto placed = [](const char* name, double top, double left, double bottom, double right) {
+            mapdb::MapRecord map = TestMap(name, 10);
+            map.topLeftLat = mapdb::DegreesToUnits(top);
+            map.topLeftLon = mapdb::DegreesToUnits(left);
+            map.bottomRightLat = mapdb::DegreesToUnits(bottom);
+            map.bottomRightLon = mapdb::DegreesToUnits(right);
+            return map;
+        };
+        const QString path = WriteDatabase(Path("Lakes.pdb"), {placed("Geneva", 46.5, 6, 46, 7), placed("Zurich", 47.5, 8, 47, 9)});
+        Harness h;
+        QVERIFY(h.Start({path}));
+        CMainFrame* frame = h.app.GetMainFrame();
+        frame->resize(900, 700);
+        auto* coverage = frame->findChild<CoverageView*>("coverage");
+        QVERIFY(coverage != nullptr);
+        auto* list = frame->findChild<QListWidget*>();
+        QTest::mouseClick(coverage, Qt::LeftButton, {}, coverage->PointOf(8.5, 47.25).toPoint());
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Zurich"));
+        QCOMPARE(Edit(h.app, "name")->text(), QStringLiteral("Zurich"));
+
+        list->setCurrentRow(list->row(list->findItems("Geneva", Qt::MatchExactly).first()));
+        const auto geneva = coverage->SelectedMap();
+        QVERIFY(geneva.has_value());
+        QCOMPARE(h.app.GetDocument().GetMap(*geneva).GetName(), std::string("Geneva"));
+
+        Edit(h.app, "bottomRightLon")->clear();
+        QTest::keyClicks(Edit(h.app, "bottomRightLon"), "7.9");
+        list->setCurrentRow(list->row(list->findItems("Zurich", Qt::MatchExactly).first()));
+        QTest::mouseClick(coverage, Qt::LeftButton, {}, coverage->PointOf(7.5, 46.25).toPoint());
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Geneva"));
     }
 
     void captionMarksUnsavedChanges() {
@@ -884,6 +922,8 @@ private slots:
         QVERIFY(preview->isChecked());
         preview->trigger();
         QVERIFY(frame->GetPreview()->isHidden());
+        QVERIFY(!frame->GetRightPane()->isHidden());
+        frame->findChild<QAction*>("viewCoverage")->trigger();
         QVERIFY(frame->GetRightPane()->isHidden());
     }
 
