@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "image/BmpImageImpl.h"
 #include "image/ColorReduction.h"
@@ -252,21 +253,6 @@ void Tell(const ImportAnswers& answers, ImportNotice::Kind kind, std::string tex
     }
 }
 
-// A bitmap file written beside the picture, which the import takes back
-// unless it adds a map.
-class WrittenBitmap {
-public:
-    void Made(std::string path) { this->path = std::move(path); }
-    void Keep() { path.clear(); }
-    ~WrittenBitmap() {
-        if (!path.empty()) {
-            std::remove(path.c_str());
-        }
-    }
-
-private:
-    std::string path;
-};
 
 // Converts the picture into a map named after `bitmapPath`, then places it: at
 // the corners of its side file, read once the conversion is done (none: there
@@ -276,7 +262,7 @@ private:
 template <class ReadSide>
 Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, ReadSide readSide,
                           const std::optional<palm::Corners>& georeferenced, const ImportAnswers& answers,
-                          WrittenBitmap* written) {
+                          std::string* written) {
     const palm::ConversionOptions options = answers.conversion(picture.Facts());
     std::optional<palm::SourcePicture> source = std::move(picture.inPlace);
     if (!source) {
@@ -294,7 +280,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
                 const platform::ByteSpan parts[] = {bytes->fileHeader, bytes->block};
                 BesideBitmap beside = WriteBesideBitmap(bitmapPath, parts);
                 if (beside.made) {
-                    written->Made(bitmapPath);
+                    *written = bitmapPath;
                 }
                 if (beside.notice) {
                     Tell(answers, ImportNotice::Kind::kBitmapNotWritten, *beside.notice);
@@ -381,50 +367,35 @@ Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path
     return std::optional(warped->corners);
 }
 
-// Appends a converted and placed map to the document, as one map or as tiles,
+// The maps a converted and placed map is stored as: itself, or its tiles,
 // compressed when asked for.
-Result<std::vector<ImportedMap>> AppendWorkingMap(mapdb::CPDBDoc& doc, MapListView* view,
-                                                  mapdb::MapRecord& working, bool compress,
-                                                  const std::string& picturePath) {
-    std::vector<mapdb::MapRecord> maps;
-    int category = 0;
+PreparedPicture::Maps StoredMaps(mapdb::MapRecord& working, bool compress) {
     if (auto single = SingleRecord(working, compress)) {
+        std::vector<mapdb::MapRecord> maps;
         maps.push_back(std::move(*single));
-    } else {
-        auto free = FreeCategory(doc);
-        if (!free) {
-            return Error{"All 15 tile categories of this database are taken: " + picturePath +
-                         " needs tiles and cannot be added."};
-        }
-        category = *free;
-        maps = CutIntoTiles(working, compress);
+        return {std::move(maps), false};
     }
-    if (doc.GetMapCount() + maps.size() > mapdb::kMaxMaps) {
-        return Error{"A maps database holds at most 65,535 maps: " + picturePath + " would need " +
-                     std::to_string(maps.size()) + " more and was not added."};
-    }
-
-    doc.SetModifiedFlag(true);
-    mapdb::RecordEntry entry;
-    entry.attributes = static_cast<std::uint8_t>(category);
-    std::vector<ImportedMap> added;
-    added.reserve(maps.size());
-    for (auto& map : maps) {
-        added.push_back(Describe(map, category));
-        doc.AddMap(std::move(map), entry);
-    }
-    if (view != nullptr) {
-        view->RefreshMapList();
-    }
-    return added;
+    return {CutIntoTiles(working, compress), true};
 }
 
 }  // namespace
 
-Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath,
-                                               Handover handover, const ImportAnswers& answers) {
+PreparedPicture::PreparedPicture(PreparedPicture&& other) noexcept
+    : picturePath(std::move(other.picturePath)),
+      maps(std::move(other.maps)),
+      writtenBitmap(std::exchange(other.writtenBitmap, std::string())) {}
+
+PreparedPicture::~PreparedPicture() {
+    if (!writtenBitmap.empty()) {
+        std::remove(writtenBitmap.c_str());
+    }
+}
+
+Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover handover,
+                                       const ImportAnswers& answers) {
     const std::string bitmapPath = BitmapPathFor(picturePath, handover);
-    WrittenBitmap written;
+    PreparedPicture prepared;
+    prepared.picturePath = picturePath;
     Result<LoadedMap> loaded = [&]() -> Result<LoadedMap> {
         // The file's bytes are released once the picture is read from them, or the map made of them.
         Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(picturePath);
@@ -453,16 +424,53 @@ Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView*
         const bool writeBitmap = bitmapPath != picturePath;
         auto readSide = [&] { return palm::ReadSideFile(side); };
         return LoadMap(bitmapPath, std::move(*picture), readSide, georeferenced, answers,
-                       writeBitmap ? &written : nullptr);
+                       writeBitmap ? &prepared.writtenBitmap : nullptr);
     }();
     if (!loaded) {
         return loaded.error();
     }
-    Result<std::vector<ImportedMap>> added = AppendWorkingMap(doc, view, loaded->map, loaded->compress, picturePath);
-    if (added) {
-        written.Keep();
+    prepared.maps = StoredMaps(loaded->map, loaded->compress);
+    return prepared;
+}
+
+Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture prepared) {
+    int category = 0;
+    if (prepared.maps.tiled) {
+        auto free = FreeCategory(doc);
+        if (!free) {
+            return Error{"All 15 tile categories of this database are taken: " + prepared.picturePath +
+                         " needs tiles and cannot be added."};
+        }
+        category = *free;
     }
+    std::vector<mapdb::MapRecord>& maps = prepared.maps.records;
+    if (doc.GetMapCount() + maps.size() > mapdb::kMaxMaps) {
+        return Error{"A maps database holds at most 65,535 maps: " + prepared.picturePath + " would need " +
+                     std::to_string(maps.size()) + " more and was not added."};
+    }
+    doc.SetModifiedFlag(true);
+    mapdb::RecordEntry entry;
+    entry.attributes = static_cast<std::uint8_t>(category);
+    std::vector<ImportedMap> added;
+    added.reserve(maps.size());
+    for (auto& map : maps) {
+        added.push_back(Describe(map, category));
+        doc.AddMap(std::move(map), entry);
+    }
+    if (view != nullptr) {
+        view->RefreshMapList();
+    }
+    prepared.writtenBitmap.clear();
     return added;
+}
+
+Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath,
+                                               Handover handover, const ImportAnswers& answers) {
+    Result<PreparedPicture> prepared = PreparePicture(picturePath, handover, answers);
+    if (!prepared) {
+        return prepared.error();
+    }
+    return AppendPrepared(doc, view, std::move(*prepared));
 }
 
 Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapListView* view,
@@ -484,7 +492,10 @@ Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapList
     if (!loaded) {
         return loaded.error();
     }
-    return AppendWorkingMap(doc, view, loaded->map, loaded->compress, picturePath);
+    PreparedPicture prepared;
+    prepared.picturePath = picturePath;
+    prepared.maps = StoredMaps(loaded->map, loaded->compress);
+    return AppendPrepared(doc, view, std::move(prepared));
 }
 
 }  // namespace view

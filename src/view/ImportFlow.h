@@ -87,6 +87,33 @@ std::string BitmapPathFor(const std::string& picturePath, Handover handover);
 // stop the import; `notice` is told.
 Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView* view, const std::string& picturePath,
                                                Handover handover, const ImportAnswers& answers);
+// ImportPicture in two steps, so that pictures may be prepared side by side
+// and appended in the order given: PreparePicture does all that does not
+// depend on the document (reading, placing, the questions, colour reduction,
+// the bitmap beside, conversion, tiling, compression) and touches nothing but
+// the bitmap it writes; AppendPrepared gives the tiles their category and
+// appends the maps. A prepared picture that is never appended takes its
+// bitmap back.
+class PreparedPicture {
+public:
+    struct Maps {
+        std::vector<mapdb::MapRecord> records;
+        bool tiled = false;  // the tiles of one picture, which share a category
+    };
+
+    PreparedPicture() = default;
+    PreparedPicture(PreparedPicture&& other) noexcept;
+    PreparedPicture& operator=(PreparedPicture&&) = delete;
+    ~PreparedPicture();
+
+    std::string picturePath;
+    Maps maps;
+    std::string writtenBitmap;  // the bitmap written beside the picture; empty when none
+};
+Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover handover,
+                                       const ImportAnswers& answers);
+Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture prepared);
+
 // The same for a picture file already in memory, which writes no bitmap:
 // `picturePath` names the map, and `sideText` is the text of its side file
 // (none: the corners are asked for).
