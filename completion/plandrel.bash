@@ -82,7 +82,7 @@ _plandrel() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-        --depth | --top-left | --bottom-right) ((i++)) ;;
+        --depth | --top-left | --bottom-right | --jobs) ((i++)) ;;
         -*) ;;
         *) if [[ -z $command ]]; then command=$word; else arguments+=("$(_plandrel_dequote "$word")"); fi ;;
         esac
@@ -102,7 +102,7 @@ _plandrel() {
         _plandrel_offer "$cur" 1 2 4 8
         return
         ;;
-    --top-left | --bottom-right) return ;;
+    --top-left | --bottom-right | --jobs) return ;;
     esac
 
     if [[ $cur == -* ]]; then
@@ -110,7 +110,7 @@ _plandrel() {
         case $command in
         new) options+=" --force" ;;
         list) options+=" --json --geojson" ;;
-        add) options+=" --depth --compress --color-table --dither --top-left --bottom-right" ;;
+        add) options+=" --depth --compress --color-table --dither --top-left --bottom-right --jobs" ;;
         esac
         _plandrel_offer "$cur" $options
         return

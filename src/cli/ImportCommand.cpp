@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "Cli.h"
 #include "platform/Latin1.h"
 #include "view/CornerCheck.h"
+#include "view/BatchImport.h"
 #include "view/ImportFlow.h"
 #include "view/MapDisplay.h"
 
@@ -21,6 +23,7 @@ struct AddArguments {
     bool dither = false;
     std::string topLeft;
     std::string bottomRight;
+    unsigned jobs = 0;  // none given: one per processor
 };
 
 // The latitude and longitude of a LAT,LON option, read strictly.
@@ -56,21 +59,24 @@ palm::Corners CornerOptions(const CLI::App& add, const AddArguments& args) {
     return corners;
 }
 
+// What the import of one picture told, kept until its turn comes to be
+// appended, so that pictures prepared side by side speak in their order.
+struct Told {
+    std::vector<std::string> notices;
+    bool askedForCorners = false;
+};
+
 // The import's two questions answered from the options and the corners they
-// give; `askedForCorners` tells whether the corners were asked for. What the
-// import tells goes to standard error, after the picture's name.
-view::ImportAnswers OptionAnswers(const AddArguments& args, const palm::Corners& corners, const std::string& picture,
-                                  bool& askedForCorners) {
+// give; what the import tells is kept in `told`.
+view::ImportAnswers OptionAnswers(const AddArguments& args, const palm::Corners& corners, Told& told) {
     view::ImportAnswers answers;
     answers.conversion = [&args](const palm::PictureFacts&) {
         return palm::ConversionOptions{static_cast<unsigned>(args.depth), args.compress, args.colorTable,
                                        args.dither};
     };
-    answers.notice = [picture](const view::ImportNotice& notice) {
-        std::cerr << "plandrel: " << picture << ": " << notice.text << '\n';
-    };
-    answers.corners = [corners, &askedForCorners](const palm::CornerTexts&) {
-        askedForCorners = true;
+    answers.notice = [&told](const view::ImportNotice& notice) { told.notices.push_back(notice.text); };
+    answers.corners = [corners, &told](const palm::CornerTexts&) {
+        told.askedForCorners = true;
         return corners;
     };
     return answers;
@@ -119,6 +125,10 @@ void RegisterImportCommand(CLI::App& app) {
     add->add_option("--bottom-right", args->bottomRight, "bottom-right corner LAT,LON")
         ->type_name("LAT,LON")
         ->take_last();
+    add->add_option("--jobs", args->jobs, "pictures prepared at once (default: one per processor)")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber)
+        ->take_last();
     add->callback([args, add] {
         const palm::Corners corners = CornerOptions(*add, *args);
         FolderLocks lock({args->database}, kChanging);
@@ -131,20 +141,37 @@ void RegisterImportCommand(CLI::App& app) {
         }
         const bool cornersGiven = add->count("--top-left") != 0 || add->count("--bottom-right") != 0;
         std::vector<view::ImportedMap> addedMaps;
-        for (const auto& picture : args->pictures) {
-            bool askedForCorners = false;
-            auto added = view::ImportPicture(doc, nullptr, picture, view::Handover::kDropped,
-                                             OptionAnswers(*args, corners, picture, askedForCorners));
+        std::vector<Told> told(args->pictures.size());
+        // Their bitmaps beside them are kept only once the database is saved.
+        std::vector<view::PreparedPicture> appended;
+        const unsigned jobs = args->jobs != 0 ? args->jobs : std::max(1u, std::thread::hardware_concurrency());
+        auto prepare = [&](std::size_t i) {
+            return view::PreparePicture(args->pictures[i], view::Handover::kDropped,
+                                        OptionAnswers(*args, corners, told[i]));
+        };
+        auto take = [&](std::size_t i, platform::Result<view::PreparedPicture> prepared) {
+            const std::string& picture = args->pictures[i];
+            for (const std::string& notice : told[i].notices) {
+                std::cerr << "plandrel: " << picture << ": " << notice << '\n';
+            }
+            auto added = prepared ? view::AppendPrepared(doc, nullptr, *prepared)
+                                  : platform::Result<std::vector<view::ImportedMap>>(prepared.error());
             if (!added) {
                 throw CommandError(NotAdded(added.error(), args->database, existed));
             }
-            if (cornersGiven && !askedForCorners) {
+            if (cornersGiven && !told[i].askedForCorners) {
                 std::cerr << "plandrel: " << picture
                           << ": the corners were found beside or in the picture; --top-left and --bottom-right ignored\n";
             }
             addedMaps.insert(addedMaps.end(), added->begin(), added->end());
-        }
+            appended.push_back(std::move(*prepared));
+            return true;
+        };
+        view::PrepareInOrder(args->pictures.size(), jobs, prepare, take);
         SaveDatabase(doc, args->database);
+        for (auto& picture : appended) {
+            picture.KeepBitmap();
+        }
         // Only now are the maps stored: a save that fails prints none.
         for (const auto& map : addedMaps) {
             PrintAdded(map);

@@ -433,7 +433,7 @@ Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover 
     return prepared;
 }
 
-Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture prepared) {
+Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture& prepared) {
     int category = 0;
     if (prepared.maps.tiled) {
         auto free = FreeCategory(doc);
@@ -457,10 +457,10 @@ Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView
         added.push_back(Describe(map, category));
         doc.AddMap(std::move(map), entry);
     }
+    maps.clear();
     if (view != nullptr) {
         view->RefreshMapList();
     }
-    prepared.writtenBitmap.clear();
     return added;
 }
 
@@ -470,7 +470,11 @@ Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView*
     if (!prepared) {
         return prepared.error();
     }
-    return AppendPrepared(doc, view, std::move(*prepared));
+    Result<std::vector<ImportedMap>> added = AppendPrepared(doc, view, *prepared);
+    if (added) {
+        prepared->KeepBitmap();
+    }
+    return added;
 }
 
 Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapListView* view,
@@ -495,7 +499,7 @@ Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapList
     PreparedPicture prepared;
     prepared.picturePath = picturePath;
     prepared.maps = StoredMaps(loaded->map, loaded->compress);
-    return AppendPrepared(doc, view, std::move(prepared));
+    return AppendPrepared(doc, view, prepared);
 }
 
 }  // namespace view

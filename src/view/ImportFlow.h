@@ -92,8 +92,8 @@ Result<std::vector<ImportedMap>> ImportPicture(mapdb::CPDBDoc& doc, MapListView*
 // depend on the document (reading, placing, the questions, colour reduction,
 // the bitmap beside, conversion, tiling, compression) and touches nothing but
 // the bitmap it writes; AppendPrepared gives the tiles their category and
-// appends the maps. A prepared picture that is never appended takes its
-// bitmap back.
+// moves the maps into the document. A prepared picture takes its bitmap back
+// when it goes, unless told to keep it once what it was made for is done.
 class PreparedPicture {
 public:
     struct Maps {
@@ -106,13 +106,15 @@ public:
     PreparedPicture& operator=(PreparedPicture&&) = delete;
     ~PreparedPicture();
 
+    void KeepBitmap() { writtenBitmap.clear(); }
+
     std::string picturePath;
     Maps maps;
     std::string writtenBitmap;  // the bitmap written beside the picture; empty when none
 };
 Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover handover,
                                        const ImportAnswers& answers);
-Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture prepared);
+Result<std::vector<ImportedMap>> AppendPrepared(mapdb::CPDBDoc& doc, MapListView* view, PreparedPicture& prepared);
 
 // The same for a picture file already in memory, which writes no bitmap:
 // `picturePath` names the map, and `sideText` is the text of its side file
