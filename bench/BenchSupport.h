@@ -59,6 +59,7 @@ void AddNote(std::function<std::string()> note);
 void RegisterGifRows();
 void RegisterImageRows();
 void RegisterImportRows();
+void RegisterBatchRows();
 void RegisterReductionRows();
 void RegisterGeoImportRows();
 void RegisterDatabaseRows();

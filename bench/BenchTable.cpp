@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
     bench::RegisterGifRows();
     bench::RegisterImageRows();
     bench::RegisterImportRows();
+    bench::RegisterBatchRows();
     bench::RegisterReductionRows();
     bench::RegisterGeoImportRows();
     bench::RegisterDatabaseRows();
