@@ -59,6 +59,7 @@ struct FuzzedAnswers {
                     }
                     return palm::ParseCorners(texts);
                 },
+                nullptr,
                 nullptr};
     }
 };

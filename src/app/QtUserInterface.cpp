@@ -96,5 +96,6 @@ void QtUserInterface::Tell(const view::ImportNotice& notice, QStringList& told) 
 view::ImportAnswers QtUserInterface::ImportAnswers() {
     return {[this](const palm::PictureFacts& picture) { return AskColorDepth(picture); },
             [this](const palm::CornerTexts& proposed) { return palm::ParseCorners(AskCoordinates(proposed)); },
-            [this, told = std::make_shared<QStringList>()](const view::ImportNotice& notice) { Tell(notice, *told); }};
+            [this, told = std::make_shared<QStringList>()](const view::ImportNotice& notice) { Tell(notice, *told); },
+            nullptr};
 }

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <thread>
 
 #include "Cli.h"
+#include "Progress.h"
 #include "platform/Latin1.h"
 #include "view/CornerCheck.h"
 #include "view/BatchImport.h"
@@ -145,12 +147,19 @@ void RegisterImportCommand(CLI::App& app) {
         // Their bitmaps beside them are kept only once the database is saved.
         std::vector<view::PreparedPicture> appended;
         const unsigned jobs = args->jobs != 0 ? args->jobs : std::max(1u, std::thread::hardware_concurrency());
+        Progress progress(args->pictures.size());
         auto prepare = [&](std::size_t i) {
-            return view::PreparePicture(args->pictures[i], view::Handover::kDropped,
-                                        OptionAnswers(*args, corners, told[i]));
+            view::ImportAnswers answers = OptionAnswers(*args, corners, told[i]);
+            const std::string name = std::filesystem::path(args->pictures[i]).filename().string();
+            answers.stage = [&progress, i, name](view::ImportStage stage) { progress.Stage(i, name, stage); };
+            return view::PreparePicture(args->pictures[i], view::Handover::kDropped, answers);
         };
         auto take = [&](std::size_t i, platform::Result<view::PreparedPicture> prepared) {
             const std::string& picture = args->pictures[i];
+            progress.Done(i);
+            if (!told[i].notices.empty() || !prepared) {
+                progress.Clear();
+            }
             for (const std::string& notice : told[i].notices) {
                 std::cerr << "plandrel: " << picture << ": " << notice << '\n';
             }
@@ -160,6 +169,7 @@ void RegisterImportCommand(CLI::App& app) {
                 throw CommandError(NotAdded(added.error(), args->database, existed));
             }
             if (cornersGiven && !told[i].askedForCorners) {
+                progress.Clear();
                 std::cerr << "plandrel: " << picture
                           << ": the corners were found beside or in the picture; --top-left and --bottom-right ignored\n";
             }
@@ -168,7 +178,9 @@ void RegisterImportCommand(CLI::App& app) {
             return true;
         };
         view::PrepareInOrder(args->pictures.size(), jobs, prepare, take);
+        progress.Finishing("saving " + args->database);
         SaveDatabase(doc, args->database);
+        progress.Clear();
         for (auto& picture : appended) {
             picture.KeepBitmap();
         }

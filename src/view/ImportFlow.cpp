@@ -247,6 +247,12 @@ Result<ReadPicture> ReadPictureFile(const std::string& path, std::span<const std
     return picture;
 }
 
+void Enter(const ImportAnswers& answers, ImportStage stage) {
+    if (answers.stage) {
+        answers.stage(stage);
+    }
+}
+
 void Tell(const ImportAnswers& answers, ImportNotice::Kind kind, std::string text) {
     if (answers.notice) {
         answers.notice(ImportNotice{kind, std::move(text)});
@@ -266,6 +272,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
     const palm::ConversionOptions options = answers.conversion(picture.Facts());
     std::optional<palm::SourcePicture> source = std::move(picture.inPlace);
     if (!source) {
+        Enter(answers, ImportStage::kReducingColours);
         Result<image::ColorCount> reduced = image::ReduceColors(*picture.decoded, options.dither);
         if (!reduced) {
             return reduced.error();
@@ -275,6 +282,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
                  "reduced " + WithThousands(reduced->before) + " colours to " + WithThousands(reduced->after));
         }
         if (written != nullptr && !picture.bitmapFile) {
+            Enter(answers, ImportStage::kWritingBitmap);
             Result<image::BmpFileBytes> bytes = image::BmpFileBytesOfPicture(*picture.decoded);
             if (bytes) {
                 const platform::ByteSpan parts[] = {bytes->fileHeader, bytes->block};
@@ -293,6 +301,7 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
         }
         source.emplace(std::move(*taken));
     }
+    Enter(answers, ImportStage::kConverting);
     Result<mapdb::MapRecord> map = palm::BuildPalmBitmap(*source, options);
     source.reset();
     if (!map) {
@@ -380,6 +389,27 @@ PreparedPicture::Maps StoredMaps(mapdb::MapRecord& working, bool compress) {
 
 }  // namespace
 
+const char* StageName(ImportStage stage) {
+    switch (stage) {
+        case ImportStage::kReading:
+            return "reading";
+        case ImportStage::kReducingColours:
+            return "reducing colours";
+        case ImportStage::kWritingBitmap:
+            return "writing the bitmap";
+        case ImportStage::kConverting:
+            return "converting";
+        case ImportStage::kTiling:
+            return "tiling";
+    }
+    return "";
+}
+
+double StageStart(ImportStage stage) {
+    constexpr double kStarts[] = {0.0, 0.3, 0.5, 0.6, 0.8};
+    return kStarts[static_cast<int>(stage)];
+}
+
 PreparedPicture::PreparedPicture(PreparedPicture&& other) noexcept
     : picturePath(std::move(other.picturePath)),
       maps(std::move(other.maps)),
@@ -394,6 +424,7 @@ PreparedPicture::~PreparedPicture() {
 Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover handover,
                                        const ImportAnswers& answers) {
     const std::string bitmapPath = BitmapPathFor(picturePath, handover);
+    Enter(answers, ImportStage::kReading);
     PreparedPicture prepared;
     prepared.picturePath = picturePath;
     Result<LoadedMap> loaded = [&]() -> Result<LoadedMap> {
@@ -429,6 +460,7 @@ Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover 
     if (!loaded) {
         return loaded.error();
     }
+    Enter(answers, ImportStage::kTiling);
     prepared.maps = StoredMaps(loaded->map, loaded->compress);
     return prepared;
 }

@@ -50,6 +50,12 @@ struct ImportNotice {
     std::string text;
 };
 
+// The stages of an import, in their order, and how far through the import
+// each begins (a fraction, for a progress display).
+enum class ImportStage { kReading, kReducingColours, kWritingBitmap, kConverting, kTiling };
+const char* StageName(ImportStage stage);  // "reading", "reducing colours", ...
+double StageStart(ImportStage stage);
+
 // How the user answers the import's two questions, asked when the import
 // reaches them: the depth, compression, colour table and dithering once the
 // picture has been read (the colour-depth dialog shows its sizes and depth,
@@ -60,6 +66,8 @@ struct ImportAnswers {
     std::function<palm::ConversionOptions(const palm::PictureFacts& picture)> conversion;
     std::function<palm::Corners(const palm::CornerTexts& proposed)> corners;
     std::function<void(const ImportNotice& notice)> notice;
+    // Told as the import enters each stage, for a progress display; nobody is when empty.
+    std::function<void(ImportStage stage)> stage;
 };
 
 // How the user handed a picture over, which decides the path of its bitmap:

@@ -2,6 +2,7 @@
 // exactly as one prepared picture after the other.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -78,6 +79,23 @@ TEST_F(BatchTest, SideBySideGivesTheDatabaseAndMessagesOfOneAfterTheOther) {
     EXPECT_EQ(parallel.out, sequential.out);
     EXPECT_EQ(parallel.err, sequential.err);
     EXPECT_NE(parallel.err.find("Wide.bmp: corners from the side file Wide.txt"), std::string::npos) << parallel.err;
+    EXPECT_EQ(parallel.err.find('\r'), std::string::npos) << "a progress line where no terminal is";
+}
+
+// On a terminal a progress line tells the stage and how far the batch has come,
+// and is gone before the maps are listed.
+TEST_F(BatchTest, ATerminalSeesProgress) {
+    std::string command = ShellQuote(std::getenv("PLANDREL_CLI")) + " add " + ShellQuote(folder / "Maps.pdb");
+    for (const std::string& picture : pictures) {
+        command.append(" ").append(ShellQuote(picture));
+    }
+    const auto shown = RunShell("script -qfec " + ShellQuote(command + " --depth 4 --compress") + " /dev/null", folder);
+    ASSERT_EQ(shown.status, 0) << shown.out;
+    for (const char* seen : {"% reading Small.bmp (1 of 6)", "% converting Plasma.gif (2 of 6)", "% tiling Wide.bmp",
+                             "99% saving "}) {
+        EXPECT_NE(shown.out.find(seen), std::string::npos) << seen << " in " << shown.out;
+    }
+    EXPECT_NE(shown.out.find("\r\033[K" "Small\t64x48"), std::string::npos) << shown.out;
 }
 
 // The first picture that cannot be added, in the order given, is the one

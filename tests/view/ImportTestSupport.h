@@ -33,7 +33,8 @@ struct ScriptedAnswers {
                     asked.push_back("corners");
                     return palm::ParseCorners(typed.value_or(proposed));
                 },
-                [this](const view::ImportNotice& notice) { notices.push_back(notice); }};
+                [this](const view::ImportNotice& notice) { notices.push_back(notice); },
+                nullptr};
     }
 
     // The texts of the notices of one kind, in order.

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "view/ImportFlow.h"
+
+namespace cli {
+
+// One line on standard error that tells how far a batch of imports has come,
+// "plandrel: 45% converting Alps.gif (3 of 32)", redrawn in place; shown only
+// when standard error is a terminal, so that scripts and logs get none of it.
+// The pictures' stages may be told from several threads at once.
+class Progress {
+public:
+    explicit Progress(std::size_t pictures);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Picture `index`, named `name`, enters `stage`.
+    void Stage(std::size_t index, const std::string& name, view::ImportStage stage);
+    // Picture `index` is appended: done.
+    void Done(std::size_t index);
+    // The last step: what follows the pictures, e.g. "saving Europe.pdb".
+    void Finishing(const std::string& what);
+    // Takes the line away, so that other text can be printed; it comes back at the next change.
+    void Clear();
+
+private:
+    void Show(const std::string& what);
+
+    const bool shown;
+    std::mutex mutex;
+    std::vector<double> done;  // how far each picture has come, from 0 to 1
+    std::size_t pictures;
+    bool onScreen = false;
+    int lastPercent = -1;
+};
+
+}  // namespace cli
