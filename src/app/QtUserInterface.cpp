@@ -11,6 +11,7 @@
 
 #include "AppTexts.h"
 #include "CoreDialogs.h"
+#include "ImportProgress.h"
 
 namespace {
 
@@ -94,8 +95,15 @@ void QtUserInterface::Tell(const view::ImportNotice& notice, QStringList& told) 
 }
 
 view::ImportAnswers QtUserInterface::ImportAnswers() {
+    auto progress = std::make_shared<ImportProgress>(parent);
     return {[this](const palm::PictureFacts& picture) { return AskColorDepth(picture); },
-            [this](const palm::CornerTexts& proposed) { return palm::ParseCorners(AskCoordinates(proposed)); },
-            [this, told = std::make_shared<QStringList>()](const view::ImportNotice& notice) { Tell(notice, *told); },
-            nullptr};
+            [this, progress](const palm::CornerTexts& proposed) {
+                progress->StepAside();
+                return palm::ParseCorners(AskCoordinates(proposed));
+            },
+            [this, progress, told = std::make_shared<QStringList>()](const view::ImportNotice& notice) {
+                progress->StepAside();
+                Tell(notice, *told);
+            },
+            [progress](view::ImportStage stage) { progress->Enter(stage); }};
 }

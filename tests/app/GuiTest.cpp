@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -524,6 +525,31 @@ private slots:
 
     // A picture of many colours is asked about as 8 bits and the status bar tells
     // of the reduction; a file in the way of its bitmap is kept, and a notice says so.
+    // A long import shows its stage and how far it has come, with nothing to
+    // cancel it; not while the picture is read (the colour-depth question comes
+    // after), and not over the coordinates dialog; it goes with the import.
+    void importProgressFollowsTheStages() {
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+        auto progress = [frame] { return frame->findChild<QProgressDialog*>("importProgress"); };
+        {
+            view::ImportAnswers answers = h.app.GetUserInterface().ImportAnswers();
+            answers.stage(view::ImportStage::kReading);
+            QVERIFY(progress() == nullptr);
+            answers.stage(view::ImportStage::kConverting);
+            QVERIFY(progress() != nullptr);
+            QCOMPARE(progress()->labelText(), QStringLiteral("Converting…"));
+            QCOMPARE(progress()->value(), 60);
+            QVERIFY(progress()->findChild<QPushButton*>() == nullptr);
+            answers.corners(palm::ProposedCorners());
+            QVERIFY(progress() == nullptr);
+            answers.stage(view::ImportStage::kTiling);
+            QCOMPARE(progress()->value(), 80);
+        }
+        QVERIFY(progress() == nullptr);
+    }
+
     void reducedColoursAndKeptFilesAreToldOf() {
         QDir(scratch.path()).mkpath("pictures");
         QImage photo(64, 48, QImage::Format_RGB32);
