@@ -79,7 +79,7 @@ void LzwDecoder::StartCodes(std::span<const std::uint8_t> stream, int size) {
 }
 
 void LzwDecoder::Refill() {
-    if (end - next >= 8) {
+    if (end - next >= 8 || JoinMore()) {
         // Load eight bytes at once. The bits above bitCount that this leaves
         // in the buffer are those of the bytes still ahead, at the places
         // they will take, so the next load ORs the same bits over them.
@@ -99,21 +99,43 @@ Result<void> LzwDecoder::DecodeImageData(platform::ByteReader& source, GifRowCur
     if (!source(minimumCodeSize)) {
         return DataEnded(rows);
     }
-    // Join the data sub-blocks (a length byte 1–255 and that many bytes each)
-    // into one code stream. A zero length ends the image data; so does the
-    // end of the file.
+    // The data sub-blocks (a length byte 1–255 and that many bytes each) are
+    // joined into one code stream a piece at a time as the codes are read, so
+    // that a large picture's data is not held twice. A zero length ends the
+    // image data; so does the end of the file.
     try {
         codeStream.clear();
-        codeStream.reserve(source.Remaining());
-        std::uint8_t blockLength = 0;
-        while (source(blockLength) && blockLength != 0) {
-            auto block = source.Take(std::min<std::size_t>(blockLength, source.Remaining()));
-            codeStream.insert(codeStream.end(), block.begin(), block.end());
-        }
+        codeStream.reserve(kJoinedPiece + 255);
     } catch (const std::bad_alloc&) {
         return Error{"there is not enough memory to read the GIF picture"};
     }
-    return DecodeCodes(minimumCodeSize, codeStream, rows);
+    blocks = &source;
+    next = end = codeStream.data();
+    JoinMore();
+    Result<void> decoded = DecodeCodes(minimumCodeSize, codeStream, rows);
+    blocks = nullptr;
+    return decoded;
+}
+
+bool LzwDecoder::JoinMore() {
+    if (blocks == nullptr) {
+        return false;
+    }
+    // The bytes not yet read move to the front, and sub-blocks follow them
+    // within the room reserved, which is never outgrown.
+    codeStream.erase(codeStream.begin(), codeStream.begin() + (next - codeStream.data()));
+    std::uint8_t blockLength = 0;
+    while (codeStream.size() < kJoinedPiece) {
+        if (!(*blocks)(blockLength) || blockLength == 0) {
+            blocks = nullptr;
+            break;
+        }
+        auto block = blocks->Take(std::min<std::size_t>(blockLength, blocks->Remaining()));
+        codeStream.insert(codeStream.end(), block.begin(), block.end());
+    }
+    next = codeStream.data();
+    end = next + codeStream.size();
+    return end - next >= 8;
 }
 
 Result<void> LzwDecoder::DecodeCodes(int minimumCodeSize, std::span<const std::uint8_t> stream, GifRowCursor& rows) {

@@ -103,7 +103,12 @@ public:
     void StartCodes(std::span<const std::uint8_t> codeStream, int size);
 
 private:
+    static constexpr std::size_t kJoinedPiece = 64 * 1024;
+
     void Refill();
+    // Joins the next sub-blocks of the image data behind the bytes not yet
+    // read; whether eight bytes or more are now ahead.
+    bool JoinMore();
     // Writes a string of `count` bytes, collected on the stack last byte
     // first, across as many rows as it covers; the bytes beyond the last row
     // are dropped.
@@ -117,7 +122,9 @@ private:
     std::array<std::uint16_t, kTableSize> length{};
     std::array<std::uint8_t, kTableSize> stack{};
 
-    // Bit reader over the joined code stream.
+    // Bit reader over the code stream, joined whole or a piece at a time from
+    // `blocks`, the sub-blocks not yet joined (none once they end).
+    platform::ByteReader* blocks = nullptr;
     const std::uint8_t* next = nullptr;
     const std::uint8_t* end = nullptr;
     std::uint64_t bitBuffer = 0;

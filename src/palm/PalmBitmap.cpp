@@ -10,6 +10,7 @@
 #include "palm/MapColors.h"
 #include "palm/PixelOps.h"
 #include "platform/ByteOrder.h"
+#include "platform/Memory.h"
 
 namespace palm {
 
@@ -152,32 +153,29 @@ RowConverter Converter(unsigned sourceBits, unsigned destBits) {
     }
 }
 
-// The rows of a picture as they lie in memory, and each one's place from the top.
-template <class Visit>
-void ForEachRow(const SourcePicture& picture, Visit visit) {
-    for (std::uint32_t stored = 0; stored < picture.height; ++stored) {
-        const std::uint32_t y = picture.topDown ? stored : picture.height - 1 - stored;
-        visit(picture.firstRow + picture.stride * stored, y);
-    }
-}
-
-// The source indices of one row, one byte each.
-void ReadIndexes(const SourcePicture& picture, const std::uint8_t* row, std::uint8_t* out) {
+std::array<std::uint8_t, 256> Identity() {
     std::array<std::uint8_t, 256> identity{};
     std::iota(identity.begin(), identity.end(), std::uint8_t{0});
-    const RowTables tables(identity, picture.bitCount, 8);
-    Converter(picture.bitCount, 8)(row, out, picture.width, tables);
+    return identity;
+}
+
+// Row y of the picture (0 is the top row), wherever it lies.
+const std::uint8_t* SourceRow(const SourcePicture& picture, std::uint32_t y) {
+    const std::uint32_t stored = picture.topDown ? y : picture.height - 1 - y;
+    return picture.firstRow + picture.stride * stored;
 }
 
 std::array<bool, 256> UsedIndexes(const SourcePicture& picture) {
     std::array<bool, 256> used{};
+    const RowTables identity(Identity(), picture.bitCount, 8);
+    const RowConverter read = Converter(picture.bitCount, 8);
     std::vector<std::uint8_t> indexes(picture.width);
-    ForEachRow(picture, [&](const std::uint8_t* row, std::uint32_t) {
-        ReadIndexes(picture, row, indexes.data());
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+        read(SourceRow(picture, y), indexes.data(), picture.width, identity);
         for (std::uint8_t index : indexes) {
             used[index] = true;
         }
-    });
+    }
     return used;
 }
 
@@ -214,35 +212,56 @@ bool IsSystemPalette(const image::CImagePalette& colors) {
     return colors.Size() <= SystemPalette().Size();
 }
 
-// Error diffusion of the picture's colours, or of their grey levels, into the
-// colours of the map's values; the rows are written at the map's depth.
-void DiffuseInto(const SourcePicture& picture, const image::CImagePalette& values, bool asGrey, unsigned pixelSize,
-                 std::uint8_t* rows, std::size_t rowBytes) {
+std::array<image::Color, 256> ColorsOfIndexes(const image::CImagePalette& colors, bool asGrey) {
     std::array<image::Color, 256> sourceColors{};
     for (std::size_t s = 0; s < sourceColors.size(); ++s) {
-        const image::Color c = picture.colors.At(s);
+        const image::Color c = colors.At(s);
         const auto grey = static_cast<std::uint8_t>(std::lround(Luminance(c.red, c.green, c.blue)));
         sourceColors[s] = asGrey ? image::Color{grey, grey, grey} : c;
     }
-    const image::NearestColors nearest(values.Colors());
-    image::ErrorDiffusion diffusion(nearest, picture.width);
-    std::array<std::uint8_t, 256> identity{};
-    std::iota(identity.begin(), identity.end(), std::uint8_t{0});
-    const RowTables pack(identity, 8, pixelSize);
-    std::vector<std::uint8_t> indexes(picture.width);
-    std::vector<std::uint8_t> chosen(picture.width);
-    std::vector<image::Color> colors(picture.width);
-    // Top row first, wherever it lies: the errors run down the picture.
-    for (std::uint32_t y = 0; y < picture.height; ++y) {
-        const std::uint32_t stored = picture.topDown ? y : picture.height - 1 - y;
-        ReadIndexes(picture, picture.firstRow + picture.stride * stored, indexes.data());
+    return sourceColors;
+}
+
+// Error diffusion of the picture's colours, or of their grey levels, into the
+// colours of the map's values, a row at a time from the top down (the errors
+// run down the picture); the rows are written at the map's depth.
+class Diffusion {
+public:
+    Diffusion(const SourcePicture& picture, const image::CImagePalette& values, bool asGrey, unsigned pixelSize)
+        : sourceColors(ColorsOfIndexes(picture.colors, asGrey)),
+          nearest(values.Colors()),
+          diffusion(nearest, picture.width),
+          unpack(Identity(), picture.bitCount, 8),
+          pack(Identity(), 8, pixelSize),
+          read(Converter(picture.bitCount, 8)),
+          write(Converter(8, pixelSize)),
+          indexes(picture.width),
+          chosen(picture.width),
+          colors(picture.width) {}
+    Diffusion(const Diffusion&) = delete;
+    Diffusion& operator=(const Diffusion&) = delete;
+
+    void Row(const std::uint8_t* source, std::uint8_t* out) {
+        read(source, indexes.data(), indexes.size(), unpack);
         for (std::size_t x = 0; x < indexes.size(); ++x) {
             colors[x] = sourceColors[indexes[x]];
         }
         diffusion.Row(colors.data(), chosen.data());
-        Converter(8, pixelSize)(chosen.data(), rows + rowBytes * y, picture.width, pack);
+        write(chosen.data(), out, chosen.size(), pack);
     }
-}
+
+private:
+    std::array<image::Color, 256> sourceColors;
+    image::NearestColors nearest;
+    image::ErrorDiffusion diffusion;  // refers to `nearest`
+    RowTables unpack;
+    RowTables pack;
+    RowConverter read;
+    RowConverter write;
+    std::vector<std::uint8_t> indexes;
+    std::vector<std::uint8_t> chosen;
+    std::vector<image::Color> colors;
+};
 
 }  // namespace
 
@@ -295,6 +314,7 @@ Result<SourcePicture> ReadSourcePicture(std::span<const std::uint8_t> file) {
     std::vector<image::Color> colors = image::PaletteFromDib(block).Colors();
     colors.resize(std::size_t{1} << picture.bitCount);
     picture.colors = image::CImagePalette(std::move(colors));
+    picture.releasable = picture.decoded.has_value();
     return picture;
 }
 
@@ -318,6 +338,7 @@ Result<SourcePicture> TakeSourcePicture(image::CImageImpl& picture) {
     const std::ptrdiff_t offset = taken.imageBits - taken.imageDib->data();
     source.decoded = std::move(*taken.imageDib);
     source.firstRow = source.decoded->data() + offset;
+    source.releasable = true;
     return source;
 }
 
@@ -393,7 +414,23 @@ image::CImagePalette ReadPalmColorTable(std::span<const std::uint8_t> data, std:
     return image::CImagePalette(std::move(colors));
 }
 
-Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options) {
+struct MapRowMaker::Conversion {
+    Conversion(const SourcePicture& picture, const std::array<std::uint8_t, 256>& values, unsigned pixelSize)
+        : picture(picture), tables(values, picture.bitCount, pixelSize), convert(Converter(picture.bitCount, pixelSize)) {}
+
+    const SourcePicture& picture;
+    RowTables tables;
+    RowConverter convert;
+    std::unique_ptr<Diffusion> diffusion;  // none: each index through the tables
+    std::uint32_t next = 0;
+};
+
+MapRowMaker::MapRowMaker(mapdb::MapRecord header, std::unique_ptr<Conversion> conversion)
+    : header(std::move(header)), conversion(std::move(conversion)) {}
+MapRowMaker::MapRowMaker(MapRowMaker&&) noexcept = default;
+MapRowMaker::~MapRowMaker() = default;
+
+Result<MapRowMaker> MapRowMaker::Make(const SourcePicture& picture, const ConversionOptions& options) {
     const unsigned pixelSize = options.depth;
     const bool withTable = options.colorTable;
     const std::size_t rowBytes = AlignedRowBytes(picture.width, pixelSize, 16);
@@ -402,8 +439,6 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
         return UnsupportedFormat("A row of " + std::to_string(picture.width) + " pixels at " +
                                  std::to_string(pixelSize) + " bits is more than a map's row can hold.");
     }
-
-    mapdb::MapRecord map;
     try {
         // The colours of the table, and the value of each source index.
         std::vector<image::Color> tableColors;
@@ -423,38 +458,84 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
             }
             values = DestinationTable(picture.colors, pixelSize, withTable);
         }
-        std::vector<std::uint8_t> colorTable;
+        mapdb::MapRecord header;
         if (withTable) {
             const std::size_t entries = tableColors.size();
-            colorTable = PalmColorTable(image::CImagePalette(std::move(tableColors)), entries);
+            header.data = PalmColorTable(image::CImagePalette(std::move(tableColors)), entries);
         }
-        map.data.assign(colorTable.size() + rowBytes * picture.height, 0);
-        std::copy(colorTable.begin(), colorTable.end(), map.data.begin());
-        std::uint8_t* rows = map.data.data() + colorTable.size();
-        const bool diffuse = options.dither && !withTable && !(pixelSize == 8 && IsSystemPalette(picture.colors));
-        if (diffuse) {
-            DiffuseInto(picture, pixelSize == 8 ? SystemPalette() : GreyLevels(pixelSize), pixelSize < 8, pixelSize,
-                        rows, rowBytes);
-        } else {
-            const RowTables tables(values, picture.bitCount, pixelSize);
-            const RowConverter convert = Converter(picture.bitCount, pixelSize);
-            // The source rows in the order they lie in memory, which the processor
-            // fetches ahead: a bottom-up picture fills the block from its last row.
-            ForEachRow(picture, [&](const std::uint8_t* row, std::uint32_t y) {
-                convert(row, rows + rowBytes * y, picture.width, tables);
-            });
+        header.width = static_cast<std::uint16_t>(picture.width);
+        header.height = static_cast<std::uint16_t>(picture.height);
+        header.pixelSize = static_cast<std::uint8_t>(pixelSize);
+        header.rowBytes = static_cast<std::uint16_t>(rowBytes);
+        header.version = 2;
+        header.SetFlag(mapdb::kHasColorTable, withTable);
+
+        auto conversion = std::make_unique<Conversion>(picture, values, pixelSize);
+        if (options.dither && !withTable && !(pixelSize == 8 && IsSystemPalette(picture.colors))) {
+            conversion->diffusion = std::make_unique<Diffusion>(
+                picture, pixelSize == 8 ? SystemPalette() : GreyLevels(pixelSize), pixelSize < 8, pixelSize);
         }
+        return MapRowMaker(std::move(header), std::move(conversion));
     } catch (const std::bad_alloc&) {
         return UnsupportedFormat("There is not enough memory for the map.");
     }
+}
 
-    map.width = static_cast<std::uint16_t>(picture.width);
-    map.height = static_cast<std::uint16_t>(picture.height);
-    map.pixelSize = static_cast<std::uint8_t>(pixelSize);
-    map.rowBytes = static_cast<std::uint16_t>(rowBytes);
-    map.version = 2;
-    map.SetFlag(mapdb::kHasColorTable, withTable);
+void MapRowMaker::NextRows(std::uint32_t count, std::uint8_t* out) {
+    Conversion& c = *conversion;
+    const SourcePicture& picture = c.picture;
+    const std::size_t rowBytes = header.rowBytes;
+    count = std::min(count, picture.height - c.next);
+    if (c.diffusion) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            c.diffusion->Row(SourceRow(picture, c.next + k), out + rowBytes * k);
+        }
+    } else {
+        // The source rows in the order they lie in memory, which the processor
+        // fetches ahead: a bottom-up picture fills the band from its last row.
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t i = picture.topDown ? k : count - 1 - k;
+            c.convert(SourceRow(picture, c.next + i), out + rowBytes * i, picture.width, c.tables);
+        }
+    }
+    c.next += count;
+}
+
+Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options) {
+    Result<MapRowMaker> maker = MapRowMaker::Make(picture, options);
+    if (!maker) {
+        return maker.error();
+    }
+    mapdb::MapRecord map = maker->Header();
+    try {
+        const std::size_t table = map.data.size();
+        map.data.resize(table + maker->RowBytes() * picture.height, 0);
+        maker->NextRows(picture.height, map.data.data() + table);
+    } catch (const std::bad_alloc&) {
+        return UnsupportedFormat("There is not enough memory for the map.");
+    }
     return map;
+}
+
+void SourcePicture::ReleaseRowsAbove(std::uint32_t y) {
+    y = std::min(y, height);
+    if (!releasable || y <= releasedRows) {
+        return;
+    }
+    // The rows from the top down to y lie at one end of the block. The pages
+    // given back before are not given back again, but a page that held rows
+    // of both sides of the last boundary is now.
+    const std::size_t straddle = platform::PageSize() - 1;
+    const std::uint8_t* const begin = firstRow;
+    const std::uint8_t* const end = firstRow + stride * height;
+    const std::size_t before = stride * releasedRows;
+    const std::size_t now = stride * y;
+    if (topDown) {
+        platform::ReleasePages(begin + (before > straddle ? before - straddle : 0), begin + now);
+    } else {
+        platform::ReleasePages(end - now, end - before + std::min(before, straddle));
+    }
+    releasedRows = y;
 }
 
 }  // namespace palm

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -62,8 +63,17 @@ struct SourcePicture {
     bool topDown = false;
     std::size_t stride = 0;
     image::CImagePalette colors;  // 2^bitCount entries; black where the file holds none
+    // Whether the rows' memory may be given back as they are converted: the
+    // picture owns it, or the owner of the file image allows it.
+    bool releasable = false;
 
     PictureFacts Facts() const { return {width, height, bitCount}; }
+    // The rows above row `y` (0 is the top) will not be read again: their
+    // memory goes back to the system when releasable.
+    void ReleaseRowsAbove(std::uint32_t y);
+
+private:
+    std::uint32_t releasedRows = 0;
 };
 
 // Parses a Windows bitmap file image in any layout the bitmap reader knows;
@@ -106,5 +116,28 @@ image::CImagePalette ReadPalmColorTable(std::span<const std::uint8_t> data, std:
 // Name and corners are the caller's. "Unsuported format" when a row would not
 // fit the 16-bit rowBytes.
 Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const ConversionOptions& options);
+
+// BuildPalmBitmap a band of rows at a time, so that a large map can be cut into
+// tiles without all its rows in memory at once: Header is the map without its
+// rows (its data is the colour table), and NextRows converts the next rows,
+// top row first, `RowBytes()` apart. The picture must outlive the maker.
+class MapRowMaker {
+public:
+    static Result<MapRowMaker> Make(const SourcePicture& picture, const ConversionOptions& options);
+    MapRowMaker(MapRowMaker&&) noexcept;
+    ~MapRowMaker();
+
+    const mapdb::MapRecord& Header() const { return header; }
+    std::size_t RowBytes() const { return header.rowBytes; }
+    // Converts the next `count` rows (no more than the map has left) into `out`.
+    void NextRows(std::uint32_t count, std::uint8_t* out);
+
+private:
+    struct Conversion;
+    MapRowMaker(mapdb::MapRecord header, std::unique_ptr<Conversion> conversion);
+
+    mapdb::MapRecord header;
+    std::unique_ptr<Conversion> conversion;
+};
 
 }  // namespace palm

@@ -35,10 +35,6 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
            });
 }
 
-std::int32_t Difference(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-
 ImportedMap Describe(const mapdb::MapRecord& map, int category) {
     return {map.GetName(), map.width, map.height, map.pixelSize, mapdb::GetRecordSize(map), category};
 }
@@ -92,13 +88,6 @@ std::string BitmapPathFor(const std::string& picturePath, Handover handover) {
     return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".bmp";
 }
 
-std::string TileName(const std::string& mapName, int column, int row) {
-    std::string suffix = std::to_string(column) + "-" + std::to_string(row);
-    std::size_t room = mapdb::kMaxMapNameLength > suffix.size() ? mapdb::kMaxMapNameLength - suffix.size() : 0;
-    std::string prefix = mapName.substr(0, std::min({kTileNamePrefix, room, mapName.size()}));
-    return (prefix + suffix).substr(0, mapdb::kMaxMapNameLength);
-}
-
 std::optional<int> FreeCategory(const mapdb::CPDBDoc& doc) {
     std::array<bool, 16> taken{};
     taken[0] = true;
@@ -113,89 +102,7 @@ std::optional<int> FreeCategory(const mapdb::CPDBDoc& doc) {
     return std::nullopt;
 }
 
-std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool compress) {
-    const int W = working.width;
-    const int H = working.height;
-    const int B = working.pixelSize;
-    const std::size_t R = working.rowBytes;
-    const std::size_t T = mapdb::GetColorTableSize(working);
-    // Bytes the map's data lacks (a block shorter than its fields say, or none)
-    // read as zeros, never from outside the block.
-    const std::size_t fullRow = static_cast<std::size_t>(((B * W + 15) & ~15) / 8);
-    const std::size_t needed = H > 0 ? T + static_cast<std::size_t>(H - 1) * R + std::max(R, fullRow) : T;
-    std::vector<std::uint8_t> padded;
-    if (working.data.size() < needed) {
-        padded = working.data;
-        padded.resize(needed, 0);
-    }
-    const std::uint8_t* const source = padded.empty() ? working.data.data() : padded.data();
-    const int columns = (W + kTileWidth - 1) / kTileWidth;
-    const int rows = (H + kTileHeight - 1) / kTileHeight;
-    const auto latStep = static_cast<float>(static_cast<double>(Difference(working.topLeftLat, working.bottomRightLat)) / H);
-    const auto lonStep = static_cast<float>(static_cast<double>(Difference(working.bottomRightLon, working.topLeftLon)) / W);
-    const std::string name = working.GetName();
-
-    std::vector<mapdb::MapRecord> tiles;
-    tiles.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
-    // Tiles are compressed straight from the map's rows, each into this room
-    // first, then kept at their size.
-    const std::size_t widestTile = static_cast<std::size_t>(((B * std::min(W, kTileWidth) + 15) & ~15) / 8);
-    std::unique_ptr<std::uint8_t[]> scratch;
-    if (compress) {
-        scratch.reset(new std::uint8_t[palm::CompressedBound(widestTile, kTileHeight)]);
-    }
-    for (int i = 0; i < rows; ++i) {
-        const int y0 = kTileHeight * i;
-        for (int j = 0; j < columns; ++j) {
-            const int x0 = kTileWidth * j;
-            mapdb::MapRecord tile;
-            static_cast<mapdb::BitmapHeader&>(tile) = working;
-            tile.SetName(TileName(name, j, i));
-            const int w = std::min(kTileWidth, W - x0);
-            const int h = std::min(kTileHeight, H - y0);
-            tile.width = static_cast<std::uint16_t>(w);
-            tile.height = static_cast<std::uint16_t>(h);
-            tile.rowBytes = static_cast<std::uint16_t>(((B * w + 15) & ~15) / 8);
-            tile.topLeftLat = mapdb::TruncateToInt32(working.topLeftLat - y0 * static_cast<double>(latStep));
-            tile.bottomRightLat = mapdb::TruncateToInt32(tile.topLeftLat - h * static_cast<double>(latStep));
-            tile.topLeftLon = mapdb::TruncateToInt32(x0 * static_cast<double>(lonStep) + working.topLeftLon);
-            tile.bottomRightLon = mapdb::TruncateToInt32(w * static_cast<double>(lonStep) + tile.topLeftLon);
-
-            const std::size_t columnOffset = static_cast<std::size_t>(j) * static_cast<std::size_t>(B) * kTileWidth / 8;
-            const std::uint8_t* firstRow = source + T + static_cast<std::size_t>(y0) * R + columnOffset;
-            tile.SetFlag(mapdb::kCompressed, false);
-            if (compress) {
-                // Kept uncompressed when its compressed record would exceed the limit.
-                std::size_t size =
-                    palm::CompressRows(firstRow, R, tile.rowBytes, static_cast<std::size_t>(h), scratch.get());
-                if (mapdb::kMapFieldsSize + T + size <= kRecordLimit) {
-                    tile.data.reserve(T + size);
-                    tile.data.insert(tile.data.end(), source, source + T);
-                    tile.data.insert(tile.data.end(), scratch.get(), scratch.get() + size);
-                    tile.SetFlag(mapdb::kCompressed, true);
-                    tiles.push_back(std::move(tile));
-                    continue;
-                }
-            }
-            tile.data.assign(T + std::size_t{tile.rowBytes} * static_cast<std::size_t>(h), 0);
-            std::copy_n(source, T, tile.data.begin());
-            for (int k = 0; k < h; ++k) {
-                std::memcpy(tile.data.data() + T + static_cast<std::size_t>(k) * tile.rowBytes,
-                            firstRow + static_cast<std::size_t>(k) * R, tile.rowBytes);
-            }
-            tiles.push_back(std::move(tile));
-        }
-    }
-    return tiles;
-}
-
 namespace {
-
-// A converted map, placed, and whether the user asked for it compressed.
-struct LoadedMap {
-    mapdb::MapRecord map;
-    bool compress = false;
-};
 
 // A picture read from its file, ready for the conversion: a Windows bitmap of
 // 1, 4 or 8 bits viewed where it lies, or a picture of the image library.
@@ -260,13 +167,59 @@ void Tell(const ImportAnswers& answers, ImportNotice::Kind kind, std::string tex
 }
 
 
-// Converts the picture into a map named after `bitmapPath`, then places it: at
-// the corners of its side file, read once the conversion is done (none: there
-// is no side file), or at those the user gives. A decoded picture is reduced
-// to 256 colours when it has more, and written as the bitmap when `written`
-// is given. The picture is released once the map is made.
+// Whether the map might be stored whole as one record: not so wide or high
+// that the handheld cannot draw it, and within the record limit, compressed or not.
+bool WholeMayFit(const mapdb::MapRecord& map, bool compress) {
+    if (map.width > kMaxDrawnSide || map.height > kMaxDrawnSide) {
+        return false;
+    }
+    return compress ? CompressedMayFit(map) : mapdb::GetRecordSize(map) <= kRecordLimit;
+}
+
+// The maps a converted and placed map is stored as: itself, or its tiles,
+// compressed when asked for. A map that cannot be one record is cut into
+// tiles a band of rows at a time as its rows are made, and the picture's rows
+// of each band are given back once converted, so that the picture, the map's
+// rows and its tiles are never all in memory at once.
+Result<PreparedPicture::Maps> StoredMaps(palm::MapRowMaker& maker, const mapdb::MapRecord& placed,
+                                         palm::SourcePicture& source, bool compress, const ImportAnswers& answers) {
+    try {
+        if (WholeMayFit(placed, compress)) {
+            mapdb::MapRecord working = placed;
+            const std::size_t table = working.data.size();
+            working.data.resize(table + maker.RowBytes() * working.height, 0);
+            maker.NextRows(working.height, working.data.data() + table);
+            Enter(answers, ImportStage::kTiling);
+            if (auto single = SingleRecord(working, compress)) {
+                std::vector<mapdb::MapRecord> maps;
+                maps.push_back(std::move(*single));
+                return PreparedPicture::Maps{std::move(maps), false};
+            }
+            return PreparedPicture::Maps{CutIntoTiles(working, compress), true};
+        }
+        TileCutter cutter(placed, compress);
+        std::vector<mapdb::MapRecord> tiles;
+        tiles.reserve(cutter.TileCount());
+        std::vector<std::uint8_t> band(maker.RowBytes() * kTileHeight);
+        for (int b = 0; b < cutter.Bands(); ++b) {
+            const int height = cutter.BandHeight(b);
+            maker.NextRows(static_cast<std::uint32_t>(height), band.data());
+            source.ReleaseRowsAbove(static_cast<std::uint32_t>(kTileHeight * b + height));
+            cutter.CutBand(band.data(), maker.RowBytes(), tiles);
+        }
+        return PreparedPicture::Maps{std::move(tiles), true};
+    } catch (const std::bad_alloc&) {
+        return palm::UnsupportedFormat("There is not enough memory for the map.");
+    }
+}
+
+// Converts the picture into the maps of a map named after `bitmapPath`, placed
+// at the corners of its side file (none: there is no side file), of its
+// georeferencing, or at those the user gives. A decoded picture is reduced to
+// 256 colours when it has more, and written as the bitmap when `written` is
+// given. The picture is released once the maps are made.
 template <class ReadSide>
-Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, ReadSide readSide,
+Result<PreparedPicture::Maps> MakeMaps(const std::string& bitmapPath, ReadPicture picture, ReadSide readSide,
                           const std::optional<palm::Corners>& georeferenced, const ImportAnswers& answers,
                           std::string* written) {
     const palm::ConversionOptions options = answers.conversion(picture.Facts());
@@ -301,13 +254,12 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
         }
         source.emplace(std::move(*taken));
     }
-    Enter(answers, ImportStage::kConverting);
-    Result<mapdb::MapRecord> map = palm::BuildPalmBitmap(*source, options);
-    source.reset();
-    if (!map) {
-        return map.error();
+    Result<palm::MapRowMaker> maker = palm::MapRowMaker::Make(*source, options);
+    if (!maker) {
+        return maker.error();
     }
-    map->SetName(palm::MapNameFromPath(bitmapPath));
+    mapdb::MapRecord placed = maker->Header();
+    placed.SetName(palm::MapNameFromPath(bitmapPath));
     Result<std::optional<palm::Corners>> side = readSide();
     if (!side) {
         return side.error();
@@ -315,16 +267,17 @@ Result<LoadedMap> LoadMap(const std::string& bitmapPath, ReadPicture picture, Re
     if (*side) {
         Tell(answers, ImportNotice::Kind::kCornersFrom,
              "corners from the side file " + platform::FileNameOfPath(palm::SideFilePath(bitmapPath)));
-        palm::PlaceMap(*map, **side);
+        palm::PlaceMap(placed, **side);
     } else if (georeferenced) {
-        palm::PlaceMap(*map, *georeferenced);
+        palm::PlaceMap(placed, *georeferenced);
     } else {
-        palm::PlaceMap(*map, answers.corners(palm::ProposedCorners()));
+        palm::PlaceMap(placed, answers.corners(palm::ProposedCorners()));
     }
-    if (std::string warnings = Joined(CornerWarnings(palm::CornersOf(*map))); !warnings.empty()) {
+    if (std::string warnings = Joined(CornerWarnings(palm::CornersOf(placed))); !warnings.empty()) {
         Tell(answers, ImportNotice::Kind::kCornersLookWrong, "the corners look wrong: " + warnings);
     }
-    return LoadedMap{std::move(*map), options.compress};
+    Enter(answers, ImportStage::kConverting);
+    return StoredMaps(*maker, placed, *source, options.compress, answers);
 }
 
 // The corners a picture's georeferencing gives, when it has some. A picture
@@ -376,17 +329,6 @@ Result<std::optional<palm::Corners>> PlaceByGeoreference(const std::string& path
     return std::optional(warped->corners);
 }
 
-// The maps a converted and placed map is stored as: itself, or its tiles,
-// compressed when asked for.
-PreparedPicture::Maps StoredMaps(mapdb::MapRecord& working, bool compress) {
-    if (auto single = SingleRecord(working, compress)) {
-        std::vector<mapdb::MapRecord> maps;
-        maps.push_back(std::move(*single));
-        return {std::move(maps), false};
-    }
-    return {CutIntoTiles(working, compress), true};
-}
-
 }  // namespace
 
 const char* StageName(ImportStage stage) {
@@ -427,7 +369,7 @@ Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover 
     Enter(answers, ImportStage::kReading);
     PreparedPicture prepared;
     prepared.picturePath = picturePath;
-    Result<LoadedMap> loaded = [&]() -> Result<LoadedMap> {
+    Result<PreparedPicture::Maps> maps = [&]() -> Result<PreparedPicture::Maps> {
         // The file's bytes are released once the picture is read from them, or the map made of them.
         Result<std::vector<std::uint8_t>> file = palm::ReadBitmapFile(picturePath);
         if (!file) {
@@ -451,17 +393,19 @@ Result<PreparedPicture> PreparePicture(const std::string& picturePath, Handover 
         if (picture->decoded) {
             file->clear();
             file->shrink_to_fit();
+        } else {
+            // The rows lie in the file's bytes, which are this import's own.
+            picture->inPlace->releasable = true;
         }
         const bool writeBitmap = bitmapPath != picturePath;
         auto readSide = [&] { return palm::ReadSideFile(side); };
-        return LoadMap(bitmapPath, std::move(*picture), readSide, georeferenced, answers,
-                       writeBitmap ? &prepared.writtenBitmap : nullptr);
+        return MakeMaps(bitmapPath, std::move(*picture), readSide, georeferenced, answers,
+                        writeBitmap ? &prepared.writtenBitmap : nullptr);
     }();
-    if (!loaded) {
-        return loaded.error();
+    if (!maps) {
+        return maps.error();
     }
-    Enter(answers, ImportStage::kTiling);
-    prepared.maps = StoredMaps(loaded->map, loaded->compress);
+    prepared.maps = std::move(*maps);
     return prepared;
 }
 
@@ -524,13 +468,13 @@ Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapList
     if (!picture) {
         return picture.error();
     }
-    Result<LoadedMap> loaded = LoadMap(picturePath, std::move(*picture), readSide, std::nullopt, answers, nullptr);
-    if (!loaded) {
-        return loaded.error();
+    Result<PreparedPicture::Maps> maps = MakeMaps(picturePath, std::move(*picture), readSide, std::nullopt, answers, nullptr);
+    if (!maps) {
+        return maps.error();
     }
     PreparedPicture prepared;
     prepared.picturePath = picturePath;
-    prepared.maps = StoredMaps(loaded->map, loaded->compress);
+    prepared.maps = std::move(*maps);
     return AppendPrepared(doc, view, prepared);
 }
 

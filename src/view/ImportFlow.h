@@ -10,6 +10,7 @@
 #include "mapdb/PDBDoc.h"
 #include "palm/MapLoader.h"
 #include "palm/PalmBitmap.h"
+#include "view/Tiles.h"
 
 namespace view {
 
@@ -19,9 +20,6 @@ using platform::Result;
 constexpr std::uint32_t kRecordLimit = 65536;
 // The handheld draws in signed 16-bit coordinates: a wider or higher map is tiled.
 constexpr std::uint32_t kMaxDrawnSide = 32767;
-constexpr int kTileWidth = 256;
-constexpr int kTileHeight = 240;
-constexpr std::size_t kTileNamePrefix = 6;
 
 // What the import needs of the form: refilling its list after the document changed.
 class MapListView {
@@ -133,14 +131,6 @@ Result<std::vector<ImportedMap>> ImportPictureBytes(mapdb::CPDBDoc& doc, MapList
                                                     const std::optional<std::string>& sideText,
                                                     const ImportAnswers& answers);
 
-// The tiles of a working map that is not stored whole, in the order they are
-// appended (row by row, each row left to right), all of one category and
-// compressed when `compress` is set, unless a tile's compressed record would
-// exceed the limit: that tile is stored uncompressed, which always fits.
-std::vector<mapdb::MapRecord> CutIntoTiles(const mapdb::MapRecord& working, bool compress);
-// The name of the tile at column j, row i: the first six characters of the map's
-// name (fewer when needed to keep the whole "j-i" within 11 characters), then "j-i".
-std::string TileName(const std::string& mapName, int column, int row);
 // The lowest category from 1 to 15 that no entry of the document carries; none when all are taken.
 std::optional<int> FreeCategory(const mapdb::CPDBDoc& doc);
 

@@ -8,6 +8,7 @@
 #include "palm/MapColors.h"
 #include "palm/PalmBitmap.h"
 #include "palm/PixelOps.h"
+#include "platform/Memory.h"
 #include "PalmFixtures.h"
 #include "view/MapDisplay.h"
 
@@ -377,4 +378,40 @@ TEST(TakeSourcePicture, ConvertsAsTheFileOfThePicture) {
     auto refused = TakeSourcePicture(trueColour);
     ASSERT_FALSE(refused);
     ExpectUnsupportedFormat(refused.error());
+}
+
+// Rows given back read as zeros: every page wholly within the rows released so
+// far, none that holds a row still to be read, whichever end of the block the
+// top row lies at and however the rows and pages are cut; nothing at all when
+// the picture's memory is not its own to give.
+TEST(SourcePicture, ReleasedRowsGiveBackTheirWholePagesAndNoOther) {
+    const std::size_t page = platform::PageSize();
+    for (bool topDown : {true, false}) {
+        for (bool releasable : {true, false}) {
+            std::vector<std::uint8_t> block(40 * page, 0xAB);
+            SourcePicture picture;
+            picture.firstRow = block.data() + 100;
+            picture.stride = page / 3 + 5;
+            picture.height = static_cast<std::uint32_t>((block.size() - 200) / picture.stride);
+            picture.topDown = topDown;
+            picture.releasable = releasable;
+            const auto pageOf = [&](const std::uint8_t* p) { return reinterpret_cast<std::uintptr_t>(p) / page; };
+            for (std::uint32_t y : {1u, 4u, 5u, 17u, 40u, picture.height}) {
+                picture.ReleaseRowsAbove(y);
+                // The released rows lie from `low` to `high`.
+                const std::uint8_t* rowsEnd = picture.firstRow + picture.stride * picture.height;
+                const std::uint8_t* low = topDown ? picture.firstRow : rowsEnd - picture.stride * y;
+                const std::uint8_t* high = topDown ? picture.firstRow + picture.stride * y : rowsEnd;
+                for (const std::uint8_t* p = block.data(); p < block.data() + block.size(); ++p) {
+                    const bool wholePageReleased = pageOf(p) > pageOf(low - 1) && pageOf(p) < pageOf(high);
+                    const std::uint8_t expected = releasable && wholePageReleased ? 0 : 0xAB;
+                    if (*p != expected) {
+                        ADD_FAILURE() << (topDown ? "top-down" : "bottom-up") << ", rows above " << y << ": byte "
+                                      << (p - block.data()) << " is " << int{*p};
+                        break;
+                    }
+                }
+            }
+        }
+    }
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "mapdb/PDBDoc.h"
 #include "palm/ScanLines.h"
 #include "support/BmpFixture.h"
+#include "support/TempFolder.h"
 #include "view/ImportFlow.h"
 #include "view/ImportTestSupport.h"
 #include "view/RecordCheck.h"
@@ -262,4 +265,64 @@ TEST(Tiling, SidesBeyondWhatTheHandheldDrawsAreTiled) {
     MapRecord large = Working(256, 300, 8, false);
     EXPECT_EQ(view::RecordProblems(large),
               std::vector<std::string>{"the record of 76844 bytes is larger than the 65536 a map may take"});
+}
+
+// A picture too large for one record is converted and cut a band of rows at a
+// time: it is stored as the whole map would be, whatever the depth, colour
+// table, dithering and compression, and whichever way its rows lie.
+TEST(Tiling, TilesCutWhileConvertingEqualThoseOfTheWholeMap) {
+    constexpr int kWidth = 1040;  // four whole tile columns and a narrow one
+    constexpr int kHeight = 1250;  // five whole bands and a short one
+    const auto pixel = [](int x, int y) { return ((x / 9) * 7 + (y / 5) * 3 + (x * y) % 11) % 200; };
+    std::vector<testing_support::Rgb> palette(256);
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(255 - i)};
+    }
+    auto bottomUp = testing_support::IndexedBmpBytes(kWidth, kHeight, 8, palette, pixel);
+    auto topDown = bottomUp;
+    // The same picture stored top row first: a negative height, rows in the other order.
+    const std::int32_t negative = -kHeight;
+    std::memcpy(topDown.data() + 22, &negative, 4);
+    const std::size_t offBits = 14 + 40 + 4 * palette.size();
+    for (std::size_t y = 0; y < kHeight; ++y) {
+        std::memcpy(topDown.data() + offBits + kWidth * y, bottomUp.data() + offBits + kWidth * (kHeight - 1 - y), kWidth);
+    }
+    for (unsigned depth : {1u, 4u, 8u}) {
+        for (int variant = 0; variant < 4; ++variant) {
+            palm::ConversionOptions options{depth, variant == 3, variant == 1, variant == 2};
+            for (const auto* bytes : {&bottomUp, &topDown}) {
+                auto source = palm::ReadSourcePicture(*bytes);
+                ASSERT_TRUE(source);
+                auto whole = palm::BuildPalmBitmap(*source, options);
+                ASSERT_TRUE(whole);
+                whole->SetName("Banded");
+                palm::PlaceMap(*whole, palm::ReadSideText("1,1\n0,2"));
+                MapRecord single = *whole;
+                if (options.compress) {
+                    palm::CompressScanLines(single);
+                }
+                const auto expected = mapdb::GetRecordSize(single) <= view::kRecordLimit
+                                          ? std::vector<MapRecord>{single}
+                                          : CutIntoTiles(*whole, options.compress);
+
+                // From a file, whose rows the import gives back as it converts them.
+                testing_support::TempFolder folder;
+                testing_support::WriteFileBytes(folder / "Banded.bmp", *bytes);
+                const std::string side = "1,1\n0,2";
+                testing_support::WriteFileBytes(folder / "Banded.txt", {side.begin(), side.end()});
+                mapdb::CPDBDoc doc;
+                doc.OnNewDocument();
+                view_test::ScriptedAnswers answers;
+                answers.options = options;
+                auto added = view::ImportPicture(doc, nullptr, folder / "Banded.bmp", view::Handover::kAddButton,
+                                                 answers.Answers());
+                ASSERT_TRUE(added) << added.error().message;
+                ASSERT_EQ(doc.GetMapCount(), expected.size()) << depth << " bits, variant " << variant;
+                for (std::size_t t = 0; t < expected.size(); ++t) {
+                    EXPECT_EQ(mapdb::EncodeMapRecord(doc.GetMap(t)), mapdb::EncodeMapRecord(expected[t]))
+                        << depth << " bits, variant " << variant << ", tile " << t;
+                }
+            }
+        }
+    }
 }
