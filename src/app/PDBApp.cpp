@@ -8,6 +8,7 @@
 #include "AboutDlg.h"
 #include "AppSettings.h"
 #include "AppTexts.h"
+#include "DelayedProgress.h"
 #include "MainFrame.h"
 #include "PDBView.h"
 #include "platform/FolderLock.h"
@@ -209,7 +210,12 @@ bool CPDBApp::DoSave(const QString& path) {
     }
     platform::Result<void> saved = [&] {
         platform::FolderLocks lock({target}, platform::FolderLocks::Mode::kExclusive);
-        return doc.OnSaveDocument(target);
+        DelayedProgress progress(frame.get(), QStringLiteral("saveProgress"), tr("Saving the database"));
+        const QString label = tr("Saving %1…").arg(FromLocal(platform::FileNameOfPath(target)));
+        doc.saveProgress = [&progress, &label](double done) { progress.Tell(label, done); };
+        platform::Result<void> result = doc.OnSaveDocument(target);
+        doc.saveProgress = nullptr;
+        return result;
     }();
     if (!saved) {
         // The document keeps its modified flag and its name.

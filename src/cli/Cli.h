@@ -13,6 +13,8 @@
 
 namespace cli {
 
+class Progress;
+
 // A failure that ends the command with "plandrel: MESSAGE" and exit status 1.
 class CommandError : public std::runtime_error {
 public:
@@ -54,7 +56,10 @@ bool FileExists(const std::string& path);
 // Opens the database at `path` into `doc`; throws CommandError when it cannot,
 // naming the file (one that is not a maps database is refused as such).
 void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path);
-// Saves `doc` to `path` atomically; throws CommandError when it cannot.
+// Saves `doc` to `path` atomically; throws CommandError when it cannot. The
+// save's progress is shown on `progress`, or on a line of its own, and taken
+// away when the save ends.
+void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path, Progress& progress);
 void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path);
 
 void RegisterDatabaseCommands(CLI::App& app);

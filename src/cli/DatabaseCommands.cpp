@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Cli.h"
+#include "Progress.h"
 #include "platform/Latin1.h"
 #include "view/MapDisplay.h"
 
@@ -47,10 +48,19 @@ void OpenDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
     }
 }
 
-void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
-    if (auto saved = doc.OnSaveDocument(path); !saved) {
+void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path, Progress& progress) {
+    doc.saveProgress = [&progress, &path](double done) { progress.Saving(path, done); };
+    platform::Result<void> saved = doc.OnSaveDocument(path);
+    doc.saveProgress = nullptr;
+    progress.Clear();
+    if (!saved) {
         throw CommandError(saved.error());
     }
+}
+
+void SaveDatabase(mapdb::CPDBDoc& doc, const std::string& path) {
+    Progress progress(0);
+    SaveDatabase(doc, path, progress);
 }
 
 namespace {

@@ -178,9 +178,7 @@ void RegisterImportCommand(CLI::App& app) {
             return true;
         };
         view::PrepareInOrder(args->pictures.size(), jobs, prepare, take);
-        progress.Finishing("saving " + args->database);
-        SaveDatabase(doc, args->database);
-        progress.Clear();
+        SaveDatabase(doc, args->database, progress);
         for (auto& picture : appended) {
             picture.KeepBitmap();
         }

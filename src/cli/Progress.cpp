@@ -19,8 +19,10 @@ void Progress::Stage(std::size_t index, const std::string& name, view::ImportSta
     }
     const std::lock_guard lock(mutex);
     done[index] = view::StageStart(stage);
-    Show(std::string(view::StageName(stage)) + " " + name + " (" + std::to_string(index + 1) + " of " +
-         std::to_string(pictures) + ")");
+    // The pictures' shares, less a little for the save that follows them.
+    const double share = std::accumulate(done.begin(), done.end(), 0.0) / static_cast<double>(pictures);
+    Show(static_cast<int>(share * 99), std::string(view::StageName(stage)) + " " + name + " (" +
+                                           std::to_string(index + 1) + " of " + std::to_string(pictures) + ")");
 }
 
 void Progress::Done(std::size_t index) {
@@ -31,13 +33,14 @@ void Progress::Done(std::size_t index) {
     done[index] = 1.0;
 }
 
-void Progress::Finishing(const std::string& what) {
+void Progress::Saving(const std::string& database, double done) {
     if (!shown) {
         return;
     }
     const std::lock_guard lock(mutex);
-    lastPercent = -1;
-    Show(what);
+    std::string what = "saving ";
+    what += database;
+    Show(static_cast<int>(done * 100), what);
 }
 
 void Progress::Clear() {
@@ -53,14 +56,12 @@ void Progress::Clear() {
     }
 }
 
-void Progress::Show(const std::string& what) {
-    // The pictures' shares, less a little for the save that follows them.
-    const double share = pictures == 0 ? 1.0 : std::accumulate(done.begin(), done.end(), 0.0) / static_cast<double>(pictures);
-    const int percent = static_cast<int>(share * 99);
-    if (percent == lastPercent && onScreen) {
+void Progress::Show(int percent, const std::string& what) {
+    if (percent == lastPercent && what == lastWhat && onScreen) {
         return;
     }
     lastPercent = percent;
+    lastWhat = what;
     std::fprintf(stderr, "\r\033[Kplandrel: %2d%% %s", percent, what.c_str());
     std::fflush(stderr);
     onScreen = true;

@@ -29,6 +29,9 @@ public:
     void SetModifiedFlag(bool isModified = true);
     // Called after every change of the modified flag, with its new value.
     std::function<void(bool modified)> modifiedChanged;
+    // Told while the document is saved how far the save has come, from 0 as it
+    // begins to 1 once the file is complete and on the disk.
+    std::function<void(double done)> saveProgress;
 
     const std::string& GetPathName() const { return pathName; }
     void SetPathName(const std::string& path);
@@ -66,6 +69,7 @@ protected:
     // replaces; a file that shares its data with other names, or whose owner,
     // group or folder the program cannot give a new file, is rewritten in place
     // and made durable. Then the document is named after `path` and unmodified.
+    // saveProgress is told how much of the file the disk has as it is written.
     Result<void> SaveFile(const std::string& path, std::span<const ByteSpan> parts);
 
 private:

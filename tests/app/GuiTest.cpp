@@ -65,6 +65,17 @@ void Retype(QLineEdit* edit, const QString& text) {
     QTest::keyClicks(edit, text);
 }
 
+// A view that runs `updated` when it is told of a change: a save tells the
+// views before it ends.
+class ProbeView : public platform::CView {
+public:
+    explicit ProbeView(std::function<void()> updated) : updated(std::move(updated)) {}
+    void OnUpdate(platform::CView*) override { updated(); }
+
+private:
+    std::function<void()> updated;
+};
+
 }  // namespace
 
 class GuiTest : public QObject {
@@ -824,6 +835,42 @@ private slots:
         QCOMPARE(h.dialogs.size(), std::size_t{1});
         QCOMPARE(Caption(h.app.GetMainFrame()), QStringLiteral("Atlas.pdb* - Navrello Plandrel"));
         QCOMPARE(WithDefaultExtension("/a/b.c"), QStringLiteral("/a/b.c"));
+    }
+
+    // A save shows its progress, with nothing to cancel it, until it ends
+    // (the dialog appears only when the save takes longer than half a second);
+    // a save that fails takes it away before the error is shown.
+    void savesShowTheirProgressUntilTheyEnd() {
+        Harness h;
+        QVERIFY(h.Start());
+        CMainFrame* frame = h.app.GetMainFrame();
+        auto progress = [frame] { return frame->findChild<QProgressDialog*>("saveProgress"); };
+        mapdb::CPDBDoc& doc = h.app.GetDocument();
+        doc.AddMap(TestMap("Work", 5), {});
+        QStringList seen;
+        ProbeView probe([&] {
+            if (QProgressDialog* dialog = progress()) {
+                seen << dialog->windowTitle() << dialog->labelText() << QString::number(dialog->value())
+                     << QString::number(dialog->findChildren<QPushButton*>().size());
+            }
+        });
+        doc.AddView(&probe);
+        h.saveAsAnswer = Path("Atlas.pdb");
+        QVERIFY(h.app.OnFileSaveAs());
+        doc.RemoveView(&probe);
+        QCOMPARE(seen, (QStringList{"Saving the database", "Saving Atlas.pdb…", "100", "0"}));
+        QVERIFY(progress() == nullptr);
+
+        QDir(scratch.path()).mkpath("folder.pdb");
+        h.saveAsAnswer = Path("folder.pdb");
+        bool shownOverTheError = true;
+        h.answer = [&](QDialog& dialog) {
+            shownOverTheError = progress() != nullptr;
+            dialog.accept();
+        };
+        QVERIFY(!h.app.OnFileSaveAs());
+        QCOMPARE(h.dialogs.size(), std::size_t{1});
+        QVERIFY(!shownOverTheError);
     }
 
     // Another program's changes to the open database are not saved over

@@ -83,19 +83,29 @@ TEST_F(BatchTest, SideBySideGivesTheDatabaseAndMessagesOfOneAfterTheOther) {
 }
 
 // On a terminal a progress line tells the stage and how far the batch has come,
-// and is gone before the maps are listed.
+// then how far the save has, and is gone before the maps are listed; any
+// command that saves a database shows its save.
 TEST_F(BatchTest, ATerminalSeesProgress) {
-    std::string command = ShellQuote(std::getenv("PLANDREL_CLI")) + " add " + ShellQuote(folder / "Maps.pdb");
+    const std::string cli = ShellQuote(std::getenv("PLANDREL_CLI"));
+    std::string command = cli + " add " + ShellQuote(folder / "Maps.pdb");
     for (const std::string& picture : pictures) {
         command.append(" ").append(ShellQuote(picture));
     }
     const auto shown = RunShell("script -qfec " + ShellQuote(command + " --depth 4 --compress") + " /dev/null", folder);
     ASSERT_EQ(shown.status, 0) << shown.out;
-    for (const char* seen : {"% reading Small.bmp (1 of 6)", "% converting Plasma.gif (2 of 6)", "% tiling Wide.bmp",
-                             "99% saving "}) {
+    const std::string saving = std::string("% saving ").append(folder / "Maps.pdb");
+    for (const std::string& seen :
+         {std::string("% reading Small.bmp (1 of 6)"), std::string("% converting Plasma.gif (2 of 6)"),
+          std::string("% tiling Wide.bmp"), std::string(" 0").append(saving), std::string("100").append(saving)}) {
         EXPECT_NE(shown.out.find(seen), std::string::npos) << seen << " in " << shown.out;
     }
     EXPECT_NE(shown.out.find("\r\033[K" "Small\t64x48"), std::string::npos) << shown.out;
+
+    const std::string save = cli + " save " + ShellQuote(folder / "Maps.pdb") + " " + ShellQuote(folder / "Copy.pdb");
+    const auto saved = RunShell("script -qfec " + ShellQuote(save) + " /dev/null", folder);
+    ASSERT_EQ(saved.status, 0) << saved.out;
+    const std::string copySaved = std::string("100% saving ").append(folder / "Copy.pdb").append("\r\033[K");
+    EXPECT_NE(saved.out.find(copySaved), std::string::npos) << saved.out;
 }
 
 // The first picture that cannot be added, in the order given, is the one

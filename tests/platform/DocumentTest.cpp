@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +120,8 @@ TEST_F(DocumentTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
 TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
     TextDocument doc;
     doc.text = "new";
+    std::vector<double> told;
+    doc.saveProgress = [&told](double done) { told.push_back(done); };
     auto path = folder / "a.pdb";
     std::ofstream(path) << "old";
 
@@ -136,6 +139,25 @@ TEST_F(DocumentTest, FailedSavesLeaveTheOldFileAndNoTemporaryFiles) {
     EXPECT_FALSE(doc.OnSaveDocument((folder / "no" / "such" / "x.pdb").string()));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
     EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_FALSE(told.empty());
+    EXPECT_EQ(std::count(told.begin(), told.end(), 1.0), 0) << "a failed save told as done";
+}
+
+// The save tells how much of the file the disk has, a megabyte at a time,
+// from 0 to 1; past 64 MiB the writes wait for the disk, and it is told as they go.
+TEST_F(DocumentTest, SavesTellHowFarTheyHaveCome) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    for (const std::size_t size : {std::size_t{0}, 5 * kMiB, 70 * kMiB + 3}) {
+        TextDocument doc;
+        doc.text.assign(size, 'x');
+        std::vector<double> told;
+        doc.saveProgress = [&told](double done) { told.push_back(done); };
+        ASSERT_TRUE(doc.OnSaveDocument((folder / "big.pdb").string()));
+        ASSERT_GE(told.size(), std::max<std::size_t>(2, size / kMiB)) << size;
+        EXPECT_EQ(told.front(), 0.0) << size;
+        EXPECT_EQ(told.back(), 1.0) << size;
+        EXPECT_EQ(std::adjacent_find(told.begin(), told.end(), std::greater_equal<>()), told.end()) << size;
+    }
 }
 
 TEST(Document, UpdateAllViewsSkipsTheSender) {
