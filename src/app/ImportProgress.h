@@ -14,7 +14,7 @@ class ImportProgress {
 public:
     explicit ImportProgress(QWidget* parent);
 
-    void Enter(view::ImportStage stage);
+    void Enter(view::ImportStage stage, double done);
     // Before another dialog of the import opens.
     void StepAside() { progress.Close(); }
 

@@ -105,5 +105,5 @@ view::ImportAnswers QtUserInterface::ImportAnswers() {
                 progress->StepAside();
                 Tell(notice, *told);
             },
-            [progress](view::ImportStage stage) { progress->Enter(stage); }};
+            [progress](view::ImportStage stage, double done) { progress->Enter(stage, done); }};
 }

@@ -151,7 +151,9 @@ void RegisterImportCommand(CLI::App& app) {
         auto prepare = [&](std::size_t i) {
             view::ImportAnswers answers = OptionAnswers(*args, corners, told[i]);
             const std::string name = std::filesystem::path(args->pictures[i]).filename().string();
-            answers.stage = [&progress, i, name](view::ImportStage stage) { progress.Stage(i, name, stage); };
+            answers.stage = [&progress, i, name](view::ImportStage stage, double done) {
+                progress.Stage(i, name, stage, done);
+            };
             return view::PreparePicture(args->pictures[i], view::Handover::kDropped, answers);
         };
         auto take = [&](std::size_t i, platform::Result<view::PreparedPicture> prepared) {

@@ -13,12 +13,12 @@ Progress::~Progress() {
     Clear();
 }
 
-void Progress::Stage(std::size_t index, const std::string& name, view::ImportStage stage) {
+void Progress::Stage(std::size_t index, const std::string& name, view::ImportStage stage, double stageDone) {
     if (!shown) {
         return;
     }
     const std::lock_guard lock(mutex);
-    done[index] = view::StageStart(stage);
+    done[index] = view::ImportDone(stage, stageDone);
     // The pictures' shares, less a little for the save that follows them.
     const double share = std::accumulate(done.begin(), done.end(), 0.0) / static_cast<double>(pictures);
     Show(static_cast<int>(share * 99), std::string(view::StageName(stage)) + " " + name + " (" +

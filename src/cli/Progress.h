@@ -21,8 +21,8 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // Picture `index`, named `name`, enters `stage`.
-    void Stage(std::size_t index, const std::string& name, view::ImportStage stage);
+    // Picture `index`, named `name`, is in `stage`, `done` of it done.
+    void Stage(std::size_t index, const std::string& name, view::ImportStage stage, double done);
     // Picture `index` is appended: done.
     void Done(std::size_t index);
     // The save of `database`, `done` of it (from 0 to 1).

@@ -154,9 +154,9 @@ Result<ReadPicture> ReadPictureFile(const std::string& path, std::span<const std
     return picture;
 }
 
-void Enter(const ImportAnswers& answers, ImportStage stage) {
+void Enter(const ImportAnswers& answers, ImportStage stage, double done = 0.0) {
     if (answers.stage) {
-        answers.stage(stage);
+        answers.stage(stage, done);
     }
 }
 
@@ -197,6 +197,8 @@ Result<PreparedPicture::Maps> StoredMaps(palm::MapRowMaker& maker, const mapdb::
             }
             return PreparedPicture::Maps{CutIntoTiles(working, compress), true};
         }
+        // The map's rows are made as its tiles are cut: the tiles tell how far it has come.
+        Enter(answers, ImportStage::kTiling);
         TileCutter cutter(placed, compress);
         std::vector<mapdb::MapRecord> tiles;
         tiles.reserve(cutter.TileCount());
@@ -206,6 +208,7 @@ Result<PreparedPicture::Maps> StoredMaps(palm::MapRowMaker& maker, const mapdb::
             maker.NextRows(static_cast<std::uint32_t>(height), band.data());
             source.ReleaseRowsAbove(static_cast<std::uint32_t>(kTileHeight * b + height));
             cutter.CutBand(band.data(), maker.RowBytes(), tiles);
+            Enter(answers, ImportStage::kTiling, static_cast<double>(b + 1) / cutter.Bands());
         }
         return PreparedPicture::Maps{std::move(tiles), true};
     } catch (const std::bad_alloc&) {
@@ -347,9 +350,10 @@ const char* StageName(ImportStage stage) {
     return "";
 }
 
-double StageStart(ImportStage stage) {
-    constexpr double kStarts[] = {0.0, 0.3, 0.5, 0.6, 0.8};
-    return kStarts[static_cast<int>(stage)];
+double ImportDone(ImportStage stage, double done) {
+    constexpr double kStarts[] = {0.0, 0.3, 0.5, 0.6, 0.8, 1.0};
+    const auto i = static_cast<std::size_t>(stage);
+    return kStarts[i] + std::clamp(done, 0.0, 1.0) * (kStarts[i + 1] - kStarts[i]);
 }
 
 PreparedPicture::PreparedPicture(PreparedPicture&& other) noexcept

@@ -48,11 +48,11 @@ struct ImportNotice {
     std::string text;
 };
 
-// The stages of an import, in their order, and how far through the import
-// each begins (a fraction, for a progress display).
+// The stages of an import, in their order, and how far through the import a
+// stage has come when `done` of it is done (fractions, for a progress display).
 enum class ImportStage { kReading, kReducingColours, kWritingBitmap, kConverting, kTiling };
 const char* StageName(ImportStage stage);  // "reading", "reducing colours", ...
-double StageStart(ImportStage stage);
+double ImportDone(ImportStage stage, double done = 0.0);
 
 // How the user answers the import's two questions, asked when the import
 // reaches them: the depth, compression, colour table and dithering once the
@@ -64,8 +64,9 @@ struct ImportAnswers {
     std::function<palm::ConversionOptions(const palm::PictureFacts& picture)> conversion;
     std::function<palm::Corners(const palm::CornerTexts& proposed)> corners;
     std::function<void(const ImportNotice& notice)> notice;
-    // Told as the import enters each stage, for a progress display; nobody is when empty.
-    std::function<void(ImportStage stage)> stage;
+    // Told as the import enters each stage (`done` 0), and of a long stage how
+    // much is done, for a progress display; nobody is when empty.
+    std::function<void(ImportStage stage, double done)> stage;
 };
 
 // How the user handed a picture over, which decides the path of its bitmap:

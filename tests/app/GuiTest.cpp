@@ -546,17 +546,19 @@ private slots:
         auto progress = [frame] { return frame->findChild<QProgressDialog*>("importProgress"); };
         {
             view::ImportAnswers answers = h.app.GetUserInterface().ImportAnswers();
-            answers.stage(view::ImportStage::kReading);
+            answers.stage(view::ImportStage::kReading, 0.0);
             QVERIFY(progress() == nullptr);
-            answers.stage(view::ImportStage::kConverting);
+            answers.stage(view::ImportStage::kConverting, 0.0);
             QVERIFY(progress() != nullptr);
             QCOMPARE(progress()->labelText(), QStringLiteral("Converting…"));
             QCOMPARE(progress()->value(), 60);
             QVERIFY(progress()->findChild<QPushButton*>() == nullptr);
             answers.corners(palm::ProposedCorners());
             QVERIFY(progress() == nullptr);
-            answers.stage(view::ImportStage::kTiling);
+            answers.stage(view::ImportStage::kTiling, 0.0);
             QCOMPARE(progress()->value(), 80);
+            answers.stage(view::ImportStage::kTiling, 0.5);
+            QCOMPARE(progress()->value(), 90);
         }
         QVERIFY(progress() == nullptr);
     }

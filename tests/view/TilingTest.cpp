@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "mapdb/PDBDoc.h"
@@ -325,4 +326,23 @@ TEST(Tiling, TilesCutWhileConvertingEqualThoseOfTheWholeMap) {
             }
         }
     }
+}
+
+// A tiled import tells its progress band by band: never backwards, and all
+// of it by the time the last tile is cut.
+TEST(Tiling, ProgressRisesWithEveryBandToTheEnd) {
+    const auto bmp = testing_support::IndexedBmpBytes(600, 1000, 8, testing_support::GreyPalette(8),
+                                                      [](int x, int y) { return (x ^ y) & 0xFF; });
+    view_test::ScriptedAnswers scripted;
+    scripted.options.depth = 8;
+    view::ImportAnswers answers = scripted.Answers();
+    std::vector<double> told;
+    answers.stage = [&](view::ImportStage stage, double done) { told.push_back(view::ImportDone(stage, done)); };
+    mapdb::CPDBDoc doc;
+    doc.OnNewDocument();
+    ASSERT_TRUE(view::ImportPictureBytes(doc, nullptr, "Bands.bmp", bmp, "1,1\n0,2", answers));
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(std::count_if(told.begin(), told.end(), [](double d) { return d > view::ImportDone(view::ImportStage::kTiling); }),
+              5);  // 1000 rows: five bands
+    EXPECT_EQ(told.back(), 1.0);
 }
