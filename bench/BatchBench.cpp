@@ -69,13 +69,13 @@ std::string AddGroup(std::size_t g, const std::string& jobs, bool ownFolder = fa
     return ShellQuote(PLANDREL_CLI) + " add " + ShellQuote(DatabasePath(g, ownFolder)) + BatchGroups()[g] + " --depth 4 --compress --top-left 47,6 --bottom-right 46,7" + jobs + " >/dev/null && ";
 }
 
-void RunBatch(benchmark::State& state, const std::string& command) {
+void RunBatch(benchmark::State& state, const std::string& command, const char* failed = "plandrel add failed") {
     for (auto _ : state) {
         state.PauseTiming();
         RemoveOutputs();
         state.ResumeTiming();
         if (!RunShell(command)) {
-            state.SkipWithError("plandrel add failed");
+            state.SkipWithError(failed);
             break;
         }
     }
@@ -109,15 +109,7 @@ void BatchNetpbm(benchmark::State& state) {
     const std::string command = "for f in " + ShellQuote(WorkPath("")) +
                                 "sheet*.gif; do giftopnm \"$f\" 2>/dev/null | ppmtopgm | "
                                 "pnmtopalm -depth 4 -scanline_compression >\"${f%.gif}.palm\" || exit 1; done";
-    for (auto _ : state) {
-        state.PauseTiming();
-        RemoveOutputs();
-        state.ResumeTiming();
-        if (!RunShell(command)) {
-            state.SkipWithError("the netpbm loop failed");
-            break;
-        }
-    }
+    RunBatch(state, command, "the netpbm loop failed");
 }
 
 }  // namespace
