@@ -120,7 +120,7 @@ Result<mapdb::MapRecord> BuildPalmBitmap(const SourcePicture& picture, const Con
 // BuildPalmBitmap a band of rows at a time, so that a large map can be cut into
 // tiles without all its rows in memory at once: Header is the map without its
 // rows (its data is the colour table), and NextRows converts the next rows,
-// top row first, `RowBytes()` apart. The picture must outlive the maker.
+// top row first, one every `RowBytes()` bytes. The picture must outlive the maker.
 class MapRowMaker {
 public:
     static Result<MapRowMaker> Make(const SourcePicture& picture, const ConversionOptions& options);

@@ -32,7 +32,7 @@ public:
     int Bands() const { return bands; }
     std::size_t TileCount() const { return static_cast<std::size_t>(columns) * static_cast<std::size_t>(bands); }
     int BandHeight(int band) const;
-    // Appends the tiles of the next band, whose rows lie `stride` bytes apart
+    // Appends the tiles of the next band, whose rows begin every `stride` bytes
     // from `rows`, each with at least the map's padded row of bytes.
     void CutBand(const std::uint8_t* rows, std::size_t stride, std::vector<mapdb::MapRecord>& tiles);
 
