@@ -50,29 +50,6 @@ bool CompressedMayFit(const mapdb::MapRecord& map) {
     return least <= kRecordLimit;
 }
 
-// The whole picture as one record: compressed when asked for; none when that
-// record would exceed the limit, or the map is too wide or high to be drawn.
-std::optional<mapdb::MapRecord> SingleRecord(mapdb::MapRecord& working, bool compress) {
-    if (working.width > kMaxDrawnSide || working.height > kMaxDrawnSide) {
-        return std::nullopt;
-    }
-    if (!compress) {
-        if (mapdb::GetRecordSize(working) <= kRecordLimit) {
-            return std::move(working);
-        }
-        return std::nullopt;
-    }
-    if (!CompressedMayFit(working)) {
-        return std::nullopt;
-    }
-    mapdb::MapRecord candidate = working;
-    palm::CompressScanLines(candidate);
-    if (mapdb::GetRecordSize(candidate) <= kRecordLimit) {
-        return candidate;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::string BitmapPathFor(const std::string& picturePath, Handover handover) {
@@ -166,7 +143,6 @@ void Tell(const ImportAnswers& answers, ImportNotice::Kind kind, std::string tex
     }
 }
 
-
 // Whether the map might be stored whole as one record: not so wide or high
 // that the handheld cannot draw it, and within the record limit, compressed or not.
 bool WholeMayFit(const mapdb::MapRecord& map, bool compress) {
@@ -190,12 +166,18 @@ Result<PreparedPicture::Maps> StoredMaps(palm::MapRowMaker& maker, const mapdb::
             working.data.resize(table + maker.RowBytes() * working.height, 0);
             maker.NextRows(working.height, working.data.data() + table);
             Enter(answers, ImportStage::kTiling);
-            if (auto single = SingleRecord(working, compress)) {
-                std::vector<mapdb::MapRecord> maps;
-                maps.push_back(std::move(*single));
-                return PreparedPicture::Maps{std::move(maps), false};
+            std::vector<mapdb::MapRecord> single;
+            if (!compress) {
+                single.push_back(std::move(working));
+                return PreparedPicture::Maps{std::move(single), false};
             }
-            return PreparedPicture::Maps{CutIntoTiles(working, compress), true};
+            mapdb::MapRecord compressed = working;
+            palm::CompressScanLines(compressed);
+            if (mapdb::GetRecordSize(compressed) > kRecordLimit) {
+                return PreparedPicture::Maps{CutIntoTiles(working, compress), true};
+            }
+            single.push_back(std::move(compressed));
+            return PreparedPicture::Maps{std::move(single), false};
         }
         // The map's rows are made as its tiles are cut: the tiles tell how far it has come.
         Enter(answers, ImportStage::kTiling);
